@@ -30,8 +30,9 @@ void CFRunLoopStop(CFRunLoopRef rl);
 
 // Sources for owners inside the platform (they are not part of the application's
 // interface). `perform` runs on the loop's thread once per signal; a signal
-// while one is already pending is merged with it.
-CFRunLoopSourceRef CFRunLoopSourceCreateWithHandler(std::function<void()> perform);
+// while one is already pending is merged with it. Of several signalled
+// sources, those with the lower `order` are performed first.
+CFRunLoopSourceRef CFRunLoopSourceCreateWithHandler(std::function<void()> perform, long order = 0);
 void CFRunLoopSourceSignal(CFRunLoopSourceRef source);
 // Detaches and frees the source.
 void CFRunLoopSourceDestroy(CFRunLoopSourceRef source);
