@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "systemevents/DesktopEntryExec.h"
+#include "systemevents/Diagnostics.h"
 
 namespace systemevents {
 
@@ -66,8 +67,7 @@ std::vector<LoginItem> LoginItemStore::list() const {
     GKeyFile* keys = g_key_file_new();
     GError* error = nullptr;
     if (!g_key_file_load_from_file(keys, file.c_str(), G_KEY_FILE_NONE, &error)) {
-      std::fprintf(stderr, "System Events: skipping unreadable login item %s: %s\n", file.c_str(),
-                   error->message);
+      reportProblem("skipping unreadable login item %s: %s", file.c_str(), error->message);
       g_error_free(error);
       g_key_file_free(keys);
       continue;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/applevents/ScopedAEDesc.h"
+#include "systemevents/Diagnostics.h"
 #include "systemevents/SystemEventsControl.h"
 
 namespace systemevents {
@@ -159,7 +160,7 @@ OSStatus SystemEventsHandler::createElement(const AppleEvent& event, AppleEvent*
 
   std::string error;
   if (!store_.append(path, hidden != 0, &error)) {
-    std::fprintf(stderr, "System Events: cannot add login item: %s\n", error.c_str());
+    reportProblem("cannot add login item: %s", error.c_str());
     return -36;  // ioErr
   }
   ScopedAEDesc created;
@@ -186,7 +187,7 @@ OSStatus SystemEventsHandler::deleteElement(const AppleEvent& event) {
   if (index == 0 || position < 1 || position > count) return errAENoSuchObject;
   std::string error;
   if (!store_.removeAt(static_cast<std::size_t>(position - 1), &error)) {
-    std::fprintf(stderr, "System Events: cannot remove login item: %s\n", error.c_str());
+    reportProblem("cannot remove login item: %s", error.c_str());
     return errAENoSuchObject;
   }
   return noErr;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/applevents/AEEventServer.h"
+#include "systemevents/Diagnostics.h"
 #include "systemevents/LoginItemStore.h"
 #include "systemevents/SystemEventsControl.h"
 #include "systemevents/SystemEventsHandler.h"
@@ -23,7 +24,7 @@ int idleQuitSeconds() {
   char* end = nullptr;
   long seconds = std::strtol(value, &end, 10);
   if (*end != '\0' || seconds < 0 || seconds > 86400) {
-    std::fprintf(stderr, "System Events: ignoring %s=%s\n", kSystemEventsIdleQuitVariable, value);
+    systemevents::reportProblem("ignoring %s=%s", kSystemEventsIdleQuitVariable, value);
     return kSystemEventsDefaultIdleQuitSeconds;
   }
   return static_cast<int>(seconds);
@@ -69,9 +70,9 @@ int main() {
       },
       nullptr, &service.server);
   if (err != noErr) {
-    std::fprintf(stderr, "System Events: cannot serve events (status %d)%s\n",
-                 static_cast<int>(err),
-                 err == kAECreatorAlreadyServedErr ? ": another one is running" : "");
+    systemevents::reportProblem("cannot serve events (status %d)%s", static_cast<int>(err),
+                                err == kAECreatorAlreadyServedErr ? ": another one is running"
+                                                                  : "");
     g_main_loop_unref(service.loop);
     return err == kAECreatorAlreadyServedErr ? 0 : 1;
   }

@@ -127,6 +127,8 @@ OSStatus LSOpenApplication(const LSApplicationParameters* appParams, ProcessSeri
       }
     }
   }
+  // The application holds none of the caller's descriptors open: a caller
+  // that collects its own output must not wait for a long-running service.
   // Without G_SPAWN_DO_NOT_REAP_CHILD GLib starts the program through an
   // intermediate child, so it is not our child and never becomes our zombie;
   // the pid reported is the program's own.
@@ -134,7 +136,8 @@ OSStatus LSOpenApplication(const LSApplicationParameters* appParams, ProcessSeri
   GPid pid = 0;
   GError* error = nullptr;
   gboolean started =
-      g_spawn_async("/", argv, nullptr, G_SPAWN_STDIN_FROM_DEV_NULL, &setNewSession, nullptr, &pid,
+      g_spawn_async("/", argv, nullptr, GSpawnFlags(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL |
+                                                      G_SPAWN_STDERR_TO_DEV_NULL), &setNewSession, nullptr, &pid,
                     &error);
   if (!started) {
     g_error_free(error);

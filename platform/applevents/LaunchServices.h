@@ -40,9 +40,9 @@ struct LSApplicationParameters {
 OSStatus LSFindApplicationForInfo(OSType inCreator, CFStringRef inBundleID, CFStringRef inName,
                                   FSRef* outAppRef, CFURLRef* outAppURL);
 
-// Starts the application detached (its own session, stdin from /dev/null,
-// the caller's environment) and returns its serial number at once, before it
-// is ready for events. When a process with the bundle's creator is already
+// Starts the application detached (its own session, standard input and
+// output on /dev/null, the caller's environment) and returns its serial
+// number at once, before it is ready for events. When a process with the bundle's creator is already
 // running, that one's serial number comes back and nothing is started.
 OSStatus LSOpenApplication(const LSApplicationParameters* appParams, ProcessSerialNumber* outPSN);
 

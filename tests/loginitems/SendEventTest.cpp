@@ -60,7 +60,10 @@ TEST_F(SendEventTest, WithoutSystemEventsInstalledTheLookUpStatusIsReturned) {
 using SendEventDeathTest = SendEventTest;
 
 TEST_F(SendEventDeathTest, BrokenContractsAbortWithTheConditionFunctionAndModule) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // System Events runs before the forks, so no child starts one of its own.
+  AppleEvent reply = nullDescriptor;
+  ASSERT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &reply, (AEKeyword)0),
+            errAEDescNotFound);
   AppleEvent notNull = {typeSInt32, nullptr};
   EXPECT_DEATH(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &notNull,
                                                      (AEKeyword)0),
