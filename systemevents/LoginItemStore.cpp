@@ -106,15 +106,23 @@ bool LoginItemStore::append(const std::string& path, bool hidden, std::string* e
     *error = "the path is not UTF-8";
     return false;
   }
-  if (g_mkdir_with_parents(folder_.c_str(), 0700) != 0) {
-    *error = "cannot create " + folder_;
-    return false;
-  }
   std::int64_t order = 0;
   for (const LoginItem& item : list()) {
     if (item.order != std::numeric_limits<std::int64_t>::max()) order = std::max(order, item.order);
   }
-  ++order;
+  return writeItem(path, hidden, order + 1, error);
+}
+
+bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_t order,
+                               std::string* error) {
+  if (!g_utf8_validate(path.c_str(), static_cast<gssize>(path.size()), nullptr)) {
+    *error = "the path is not UTF-8";
+    return false;
+  }
+  if (g_mkdir_with_parents(folder_.c_str(), 0700) != 0) {
+    *error = "cannot create " + folder_;
+    return false;
+  }
 
   GKeyFile* keys = g_key_file_new();
   g_key_file_set_string(keys, kGroup, G_KEY_FILE_DESKTOP_KEY_TYPE,

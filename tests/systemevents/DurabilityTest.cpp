@@ -6,6 +6,7 @@
 #include <glib.h>
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <random>
@@ -65,7 +66,11 @@ TEST(Durability, KillsAtRandomMomentsLeaveAConsistentList) {
     ProcessSerialNumber psn;
     ASSERT_EQ(launchSystemEvents(&psn), noErr);
     auto pid = static_cast<pid_t>(psn.lowLongOfPSN);
-    std::thread killer([pid, delay = std::uniform_int_distribution<int>(2, 40)(random)] {
+    // The kill comes a random while after System Events has begun to work.
+    std::atomic<bool> working{false};
+    std::thread killer([&working, pid, delay = std::uniform_int_distribution<int>(1, 60)(random)] {
+      for (int i = 0; i < 5000 && !working; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       std::this_thread::sleep_for(std::chrono::milliseconds(delay));
       kill(pid, SIGKILL);
     });
@@ -79,18 +84,20 @@ TEST(Durability, KillsAtRandomMomentsLeaveAConsistentList) {
         if (err == noErr) ++added;
       }
       if (err != noErr && err != errAENoSuchObject) break;  // killed
+      working = true;
     }
     killer.join();
     while (ae_runtime::processIsRunning(pid)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
 
     auto items = store.list();  // skips and reports unreadable entries
-    DIR* dir = opendir(environment.autostartFolder().c_str());
     int desktopFiles = 0;
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name.size() > 8 && name.compare(name.size() - 8, 8, ".desktop") == 0) ++desktopFiles;
+    if (DIR* dir = opendir(environment.autostartFolder().c_str())) {  // none before the first add
+      while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() > 8 && name.compare(name.size() - 8, 8, ".desktop") == 0) ++desktopFiles;
+      }
+      closedir(dir);
     }
-    closedir(dir);
     ASSERT_EQ(static_cast<int>(items.size()), desktopFiles) << "every entry parses";
     int previous = -1;
     for (const auto& item : items) {
