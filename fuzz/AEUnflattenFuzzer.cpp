@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   std::vector<UInt8> again;
-  if (AEFlattenToBytes(&desc, &again) != noErr ||
-      again != std::vector<UInt8>(data, data + size)) {
+  if (AEFlattenToBytes(&desc, &again) != noErr || again != std::vector<UInt8>(data, data + size)) {
     std::fprintf(stderr, "a decoded descriptor does not flatten back to its input\n");
     std::abort();
   }

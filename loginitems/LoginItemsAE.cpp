@@ -15,9 +15,9 @@
 // Assertions stay active in every build type: they guard against programming
 // errors whose consequences (a leaked or double-freed descriptor, a list handed
 // out on failure) are worse than stopping.
-#define LIAE_ASSERT(condition)                                                             \
-  do {                                                                                     \
-    if (!(condition)) LIAEAssertionFailed(#condition, __func__, __LINE__);                 \
+#define LIAE_ASSERT(condition)                                             \
+  do {                                                                     \
+    if (!(condition)) LIAEAssertionFailed(#condition, __func__, __LINE__); \
   } while (0)
 
 [[noreturn]] static void LIAEAssertionFailed(const char* condition, const char* function,
@@ -85,8 +85,8 @@ OSStatus SendEventToSystemEventsWithParameters(AEEventClass theClass, AEEventID 
     err = AECreateDesc(typeProcessSerialNumber, &psn, sizeof(psn), &target);
   }
   if (err == noErr) {
-    err = AECreateAppleEvent(theClass, theEvent, &target, kAutoGenerateReturnID,
-                             kAnyTransactionID, &event);
+    err = AECreateAppleEvent(theClass, theEvent, &target, kAutoGenerateReturnID, kAnyTransactionID,
+                             &event);
   }
   if (err == noErr) {
     va_list ap;
@@ -227,16 +227,16 @@ OSStatus LIAECopyLoginItems(CFArrayRef* itemsPtr) {
     err = AECreateDesc(typeType, &kPropertiesValue, sizeof(kPropertiesValue), &propDesc);
   }
   if (err == noErr) {
-    err = CreateObjSpecifier(cProperty, &loginItemsSpec, formPropertyID, &propDesc, false,
-                             &propSpec);
+    err =
+        CreateObjSpecifier(cProperty, &loginItemsSpec, formPropertyID, &propDesc, false, &propSpec);
   }
   AEDisposeDescQ(&allDesc);
   AEDisposeDescQ(&loginItemsSpec);
   AEDisposeDescQ(&propDesc);
 
   if (err == noErr) {
-    err = SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &reply,
-                                                keyDirectObject, &propSpec, (AEKeyword)0);
+    err = SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &reply, keyDirectObject,
+                                                &propSpec, (AEKeyword)0);
   }
   if (err == noErr) {
     err = AEGetParamDesc(&reply, keyDirectObject, typeAEList, &results);
@@ -284,10 +284,9 @@ OSStatus LIAEAddRefAtEnd(const FSRef* item, Boolean hide) {
   AEDisposeDescQ(&insertionRecord);
 
   if (err == noErr) {
-    err = SendEventToSystemEventsWithParameters(kAECoreSuite, kAECreateElement, NULL,
-                                                keyAEObjectClass, &newItemClass, keyAEPropData,
-                                                &properties, keyAEInsertHere, &insertionLocation,
-                                                (AEKeyword)0);
+    err = SendEventToSystemEventsWithParameters(
+        kAECoreSuite, kAECreateElement, NULL, keyAEObjectClass, &newItemClass, keyAEPropData,
+        &properties, keyAEInsertHere, &insertionLocation, (AEKeyword)0);
   }
 
   AEDisposeDescQ(&newItemClass);

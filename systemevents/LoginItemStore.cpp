@@ -146,9 +146,9 @@ bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_
   } while (g_file_test(file.c_str(), G_FILE_TEST_EXISTS));
 
   GError* writeError = nullptr;
-  auto flags = durable_ ? GFileSetContentsFlags(G_FILE_SET_CONTENTS_CONSISTENT |
-                                                G_FILE_SET_CONTENTS_DURABLE)
-                        : G_FILE_SET_CONTENTS_CONSISTENT;
+  auto flags =
+      durable_ ? GFileSetContentsFlags(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE)
+               : G_FILE_SET_CONTENTS_CONSISTENT;
   gboolean written = g_file_set_contents_full(file.c_str(), data, static_cast<gssize>(length),
                                               flags, 0644, &writeError);
   g_free(data);

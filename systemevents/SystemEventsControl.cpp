@@ -13,8 +13,8 @@ OSStatus sendControl(const ProcessSerialNumber& psn, AEEventClass eventClass, AE
   AEDesc target = nullDescriptor, event = nullDescriptor, reply = nullDescriptor;
   OSStatus err = AECreateDesc(typeProcessSerialNumber, &psn, sizeof psn, &target);
   if (err == noErr)
-    err = AECreateAppleEvent(eventClass, eventID, &target, kAutoGenerateReturnID,
-                             kAnyTransactionID, &event);
+    err = AECreateAppleEvent(eventClass, eventID, &target, kAutoGenerateReturnID, kAnyTransactionID,
+                             &event);
   if (err == noErr && value != nullptr)
     err = AEPutParamPtr(&event, keyDirectObject, typeSInt32, value, sizeof *value);
   if (err == noErr) err = AESendMessage(&event, &reply, kAEWaitReply, 300);

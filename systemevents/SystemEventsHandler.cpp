@@ -74,8 +74,8 @@ void SystemEventsHandler::handle(const AppleEvent& event, AppleEvent* reply) {
   OSStatus status = errAEEventNotHandled;
   if (eventClass == kSystemEventsControlClass && eventID == kSystemEventsFailEvent) {
     SInt32 value = 0;
-    status = AEGetParamPtr(&event, keyDirectObject, typeSInt32, nullptr, &value, sizeof value,
-                           nullptr);
+    status =
+        AEGetParamPtr(&event, keyDirectObject, typeSInt32, nullptr, &value, sizeof value, nullptr);
     if (status == noErr) failure_ = value;
   } else if (eventClass == kCoreEventClass && eventID == kAEQuitApplication) {
     quitRequested_ = true;
@@ -139,8 +139,8 @@ OSStatus SystemEventsHandler::createElement(const AppleEvent& event, AppleEvent*
   // A login item names a place in the file system: an absolute path.
   if (path.empty() || path.front() != '/') return paramErr;
   Boolean hidden = 0;
-  err = AEGetParamPtr(&properties.get(), pLoginItemHidden, typeBoolean, nullptr, &hidden, 1,
-                      nullptr);
+  err =
+      AEGetParamPtr(&properties.get(), pLoginItemHidden, typeBoolean, nullptr, &hidden, 1, nullptr);
   if (err != noErr && err != errAEDescNotFound) return err;
 
   // Only "at the end" is offered, which is also where an item goes without one.
@@ -175,8 +175,8 @@ OSStatus SystemEventsHandler::deleteElement(const AppleEvent& event) {
   if (err != noErr) return err;
   FourCharCode want = 0, form = 0;
   if (!fieldCode(spec.get(), keyAEDesiredClass, typeType, &want) || want != kLoginItemClass ||
-      !fieldCode(spec.get(), keyAEKeyForm, typeEnumerated, &form) ||
-      form != formAbsolutePosition || !containerIsNull(spec.get()))
+      !fieldCode(spec.get(), keyAEKeyForm, typeEnumerated, &form) || form != formAbsolutePosition ||
+      !containerIsNull(spec.get()))
     return errAEEventNotHandled;
   SInt32 index = 0;
   if ((err = AEGetParamPtr(&spec.get(), keyAEKeyData, typeSInt32, nullptr, &index, sizeof index,

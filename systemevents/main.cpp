@@ -70,9 +70,9 @@ int main() {
       },
       nullptr, &service.server);
   if (err != noErr) {
-    systemevents::reportProblem("cannot serve events (status %d)%s", static_cast<int>(err),
-                                err == kAECreatorAlreadyServedErr ? ": another one is running"
-                                                                  : "");
+    systemevents::reportProblem(
+        "cannot serve events (status %d)%s", static_cast<int>(err),
+        err == kAECreatorAlreadyServedErr ? ": another one is running" : "");
     g_main_loop_unref(service.loop);
     return err == kAECreatorAlreadyServedErr ? 0 : 1;
   }

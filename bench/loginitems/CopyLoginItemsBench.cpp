@@ -32,7 +32,12 @@ void BM_CopyLoginItems(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_CopyLoginItems)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000)->UseRealTime()
+BENCHMARK(BM_CopyLoginItems)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -62,14 +62,15 @@ OSErr utf8ToUnicode(const UInt8* data, Size size, AEDesc* result) {
 
 OSErr unicodeToUTF8(const UInt8* data, Size size, AEDesc* result) {
   if (size % 2 != 0) return errAECoercionFail;
+  if (size == 0) return AECreateDesc(typeUTF8Text, nullptr, 0, result);
   std::vector<gunichar2> units(static_cast<std::size_t>(size / 2));
   if (size > 0) std::memcpy(units.data(), data, static_cast<std::size_t>(size));
   for (gunichar2 unit : units) {
     if (unit == 0) return errAECoercionFail;
   }
   glong written = 0;
-  gchar* text = g_utf16_to_utf8(units.empty() ? nullptr : units.data(),
-                                static_cast<glong>(units.size()), nullptr, &written, nullptr);
+  gchar* text =
+      g_utf16_to_utf8(units.data(), static_cast<glong>(units.size()), nullptr, &written, nullptr);
   if (text == nullptr) return errAECoercionFail;
   OSErr err = AECreateDesc(typeUTF8Text, text, static_cast<Size>(written), result);
   g_free(text);

@@ -1,10 +1,11 @@
 // Descriptors, lists, records and Apple events: building, reading, disposing.
+#include "platform/applevents/AEDataModel.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
 
-#include "platform/applevents/AEDataModel.h"
 #include "platform/applevents/AEDescStorage.h"
 
 OpaqueAEDataStorageType::~OpaqueAEDataStorageType() {
@@ -364,8 +365,8 @@ OSErr AEGetAttributeDesc(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword
 }
 
 OSErr AEGetAttributePtr(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
-                        DescType desiredType, DescType* actualType, void* dataPtr,
-                        Size maximumSize, Size* actualSize) {
+                        DescType desiredType, DescType* actualType, void* dataPtr, Size maximumSize,
+                        Size* actualSize) {
   if (theAppleEvent == nullptr) return paramErr;
   if (theAppleEvent->descriptorType != typeAppleEvent || theAppleEvent->dataHandle == nullptr)
     return errAENotAppleEvent;
@@ -380,8 +381,8 @@ OSErr CreateObjSpecifier(DescType desiredClass, AEDesc* theContainer, DescType k
   if (objSpecifier == nullptr || theContainer == nullptr || keyData == nullptr) err = paramErr;
   AEDesc spec = nullDescriptor;
   if (err == noErr && !makeDesc(typeObjectSpecifier, &spec)) err = memFullErr;
-  if (err == noErr) err = AEPutParamPtr(&spec, keyAEDesiredClass, typeType, &desiredClass,
-                                        sizeof desiredClass);
+  if (err == noErr)
+    err = AEPutParamPtr(&spec, keyAEDesiredClass, typeType, &desiredClass, sizeof desiredClass);
   if (err == noErr) err = AEPutParamDesc(&spec, keyAEContainer, theContainer);
   if (err == noErr)
     err = AEPutParamPtr(&spec, keyAEKeyForm, typeEnumerated, &keyForm, sizeof keyForm);

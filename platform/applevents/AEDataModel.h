@@ -159,8 +159,8 @@ OSErr AEPutAttributePtr(AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescT
 OSErr AEGetAttributeDesc(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
                          DescType desiredType, AEDesc* result);
 OSErr AEGetAttributePtr(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
-                        DescType desiredType, DescType* actualType, void* dataPtr,
-                        Size maximumSize, Size* actualSize);
+                        DescType desiredType, DescType* actualType, void* dataPtr, Size maximumSize,
+                        Size* actualSize);
 
 // Coercions: same type and '****' copy; 'utf8' <-> 'utxt'; 'shor' <-> 'long'
 // within range; 'bool' from 'true', 'fals' and the integers 0 and 1; integers

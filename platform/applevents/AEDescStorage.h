@@ -13,9 +13,9 @@ struct AEKeyedDesc {
 };
 
 struct OpaqueAEDataStorageType {
-  std::vector<UInt8> bytes;               // data of a plain descriptor
-  std::vector<AEKeyedDesc> items;         // list items, record fields, event parameters
-  std::vector<AEKeyedDesc> attributes;    // event attributes
+  std::vector<UInt8> bytes;             // data of a plain descriptor
+  std::vector<AEKeyedDesc> items;       // list items, record fields, event parameters
+  std::vector<AEKeyedDesc> attributes;  // event attributes
 
   OpaqueAEDataStorageType() = default;
   OpaqueAEDataStorageType(const OpaqueAEDataStorageType&) = delete;

@@ -57,8 +57,7 @@ OSStatus AEEventServer::create(OSType creator, AEEventHandlerFn handler, GMainCo
     return connectionInvalid;
   }
   server->listenSource_ = g_unix_fd_source_new(server->listenFd_, G_IO_IN);
-  g_source_set_callback(server->listenSource_, G_SOURCE_FUNC(&onAccept),
-                        server.get(), nullptr);
+  g_source_set_callback(server->listenSource_, G_SOURCE_FUNC(&onAccept), server.get(), nullptr);
   g_source_attach(server->listenSource_, context);
   server->lastActivity_ = g_get_monotonic_time();
   *out = std::move(server);
@@ -94,8 +93,7 @@ gboolean AEEventServer::onAccept(gint, GIOCondition, gpointer self) {
     Connection& connection = server->connections_[fd];
     connection.fd = fd;
     connection.source = g_unix_fd_source_new(fd, G_IO_IN);
-    g_source_set_callback(connection.source, G_SOURCE_FUNC(&onReadable), server,
-                          nullptr);
+    g_source_set_callback(connection.source, G_SOURCE_FUNC(&onReadable), server, nullptr);
     g_source_attach(connection.source, server->context_);
   }
   return G_SOURCE_CONTINUE;
@@ -176,10 +174,9 @@ void AEEventServer::handle(const std::vector<UInt8>& payload, bool replyWanted, 
   if (replyWanted) {
     std::vector<UInt8> flat;
     bool sent = AEFlattenToBytes(&reply, &flat) == noErr &&
-                ae_frame::writeAll(fd, ae_frame::encode(flat, 0).data(),
-                                   flat.size() + ae_frame::kHeaderSize,
-                                   ae_frame::Clock::now() + kReplyWriteLimit) ==
-                    ae_frame::IOResult::Done;
+                ae_frame::writeAll(
+                    fd, ae_frame::encode(flat, 0).data(), flat.size() + ae_frame::kHeaderSize,
+                    ae_frame::Clock::now() + kReplyWriteLimit) == ae_frame::IOResult::Done;
     if (!sent) closeConnection(fd);
   }
   AEDisposeDesc(&reply);

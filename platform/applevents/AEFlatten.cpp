@@ -180,8 +180,7 @@ OSErr AEUnflattenFromBytes(const UInt8* data, std::size_t size, AEDesc* result) 
   *result = nullDescriptor;
   if (data == nullptr && size > 0) return paramErr;
   if (size > kAEFlatMaxMessageSize + 5) return errAECorruptData;
-  if (size < 5 || std::memcmp(data, kMagic, 4) != 0 || data[4] != kVersion)
-    return errAECorruptData;
+  if (size < 5 || std::memcmp(data, kMagic, 4) != 0 || data[4] != kVersion) return errAECorruptData;
   Reader reader(data + 5, size - 5);
   AEDesc decoded;
   OSErr err = reader.node(&decoded, 0);

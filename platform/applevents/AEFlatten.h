@@ -5,7 +5,8 @@
 //   kind 0 (data):   payload is the data
 //   kind 1 (list):   count:u32 node*
 //   kind 2 (record): count:u32 (key:u32 node)*
-//   kind 3 (event):  count:u32 (key:u32 node)* attributes, then count:u32 (key:u32 node)* parameters
+//   kind 3 (event):  count:u32 (key:u32 node)* attributes, then count:u32 (key:u32 node)*
+//   parameters
 //
 // The decoder trusts nothing: every length is checked against what remains
 // before anything is read or allocated; sizes, counts and nesting are capped;

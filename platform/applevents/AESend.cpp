@@ -103,11 +103,16 @@ Clock::time_point deadlineFor(long ticks) {
 
 OSStatus statusOf(IOResult result) {
   switch (result) {
-    case IOResult::Done: return noErr;
-    case IOResult::TimedOut: return errAETimeout;
-    case IOResult::Closed: return connectionInvalid;
-    case IOResult::TooLarge: return errAECorruptData;
-    case IOResult::Failed: break;
+    case IOResult::Done:
+      return noErr;
+    case IOResult::TimedOut:
+      return errAETimeout;
+    case IOResult::Closed:
+      return connectionInvalid;
+    case IOResult::TooLarge:
+      return errAECorruptData;
+    case IOResult::Failed:
+      break;
   }
   return connectionInvalid;
 }
@@ -152,8 +157,8 @@ OSStatus AESendMessage(const AppleEvent* event, AppleEvent* reply, AESendMode se
   ProcessSerialNumber psn{};
   DescType addressType = 0;
   Size addressSize = 0;
-  OSErr err = AEGetAttributePtr(event, keyAddressAttr, typeWildCard, &addressType, &psn,
-                                sizeof psn, &addressSize);
+  OSErr err = AEGetAttributePtr(event, keyAddressAttr, typeWildCard, &addressType, &psn, sizeof psn,
+                                &addressSize);
   if (err != noErr || addressType != typeProcessSerialNumber || addressSize != sizeof psn)
     return errAEUnknownAddressType;
   if (psn.highLongOfPSN != kPSNHighHalfOfProcesses) return procNotFound;

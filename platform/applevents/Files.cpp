@@ -14,11 +14,15 @@ OSStatus statusOfErrno(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
-    case ELOOP: return fnfErr;
-    case ENAMETOOLONG: return bdNamErr;
+    case ELOOP:
+      return fnfErr;
+    case ENAMETOOLONG:
+      return bdNamErr;
     case EACCES:
-    case EPERM: return permErr;
-    default: return ioErr;
+    case EPERM:
+      return permErr;
+    default:
+      return ioErr;
   }
 }
 }  // namespace

@@ -117,8 +117,7 @@ OSStatus LSOpenApplication(const LSApplicationParameters* appParams, ProcessSeri
     return paramErr;
   const std::string& bundle = appParams->application->path;
   std::string executable = bundleExecutable(bundle);
-  if (!endsWith(bundle, ".app") || access(executable.c_str(), X_OK) != 0)
-    return kLSNoExecutableErr;
+  if (!endsWith(bundle, ".app") || access(executable.c_str(), X_OK) != 0) return kLSNoExecutableErr;
   if (auto creator = bundleCreator(bundle)) {
     for (const auto& process : ae_runtime::publishedProcesses()) {
       if (process.creator == *creator) {
@@ -136,9 +135,10 @@ OSStatus LSOpenApplication(const LSApplicationParameters* appParams, ProcessSeri
   GPid pid = 0;
   GError* error = nullptr;
   gboolean started =
-      g_spawn_async("/", argv, nullptr, GSpawnFlags(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL |
-                                                      G_SPAWN_STDERR_TO_DEV_NULL), &setNewSession, nullptr, &pid,
-                    &error);
+      g_spawn_async("/", argv, nullptr,
+                    GSpawnFlags(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL |
+                                G_SPAWN_STDERR_TO_DEV_NULL),
+                    &setNewSession, nullptr, &pid, &error);
   if (!started) {
     g_error_free(error);
     return kLSUnknownErr;

@@ -22,8 +22,8 @@ class CFDictionary final : public CFObject {
   bool equals(const CFObject& other) const override;
 
  private:
-  friend const CFDictionary* CFDictionaryCreate(CFAllocatorRef, const void**, const void**,
-                                                CFIndex, const CFDictionaryKeyCallBacks*,
+  friend const CFDictionary* CFDictionaryCreate(CFAllocatorRef, const void**, const void**, CFIndex,
+                                                const CFDictionaryKeyCallBacks*,
                                                 const CFDictionaryValueCallBacks*);
   friend const void* CFDictionaryGetValue(const CFDictionary*, const void*);
   friend CFIndex CFDictionaryGetCount(const CFDictionary*);
@@ -37,9 +37,8 @@ using CFDictionaryRef = const CFDictionary*;
 
 // Only the object callbacks are offered: any other (or NULL) gives NULL, as
 // does running out of memory. A key given twice keeps its last value.
-CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys,
-                                   const void** values, CFIndex count,
-                                   const CFDictionaryKeyCallBacks* keyCallBacks,
+CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys, const void** values,
+                                   CFIndex count, const CFDictionaryKeyCallBacks* keyCallBacks,
                                    const CFDictionaryValueCallBacks* valueCallBacks);
 // The value for the key, borrowed, or NULL.
 const void* CFDictionaryGetValue(CFDictionaryRef dictionary, const void* key);

@@ -50,8 +50,7 @@ Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean, UInt8* buffer,
 
 CFStringRef CFURLCopyFileSystemPath(CFURLRef url, CFURLPathStyle) {
   if (url == nullptr) return nullptr;
-  return CFStringCreateWithCString(kCFAllocatorDefault, url->path().c_str(),
-                                   kCFStringEncodingUTF8);
+  return CFStringCreateWithCString(kCFAllocatorDefault, url->path().c_str(), kCFStringEncodingUTF8);
 }
 
 Boolean CFURLHasDirectoryPath(CFURLRef url) { return url != nullptr && url->isDirectory(); }

@@ -46,17 +46,34 @@ TEST(AEDescriptor, CoercionsGiveFaithfulValuesOrFail) {
       {"utxt to utf8", typeUnicodeText, raw(std::u16string(u"/p\u00e4th")), typeUTF8Text, noErr,
        raw(std::string("/p\xC3\xA4th"))},
       {"empty utf8", typeUTF8Text, {}, typeUnicodeText, noErr, {}},
-      {"malformed utf8", typeUTF8Text, raw(std::string("\xC3(")), typeUnicodeText,
-       errAECoercionFail, {}},
-      {"utf8 with NUL", typeUTF8Text, raw(std::string("a\0b", 3)), typeUnicodeText,
-       errAECoercionFail, {}},
+      {"empty utxt", typeUnicodeText, {}, typeUTF8Text, noErr, {}},
+      {"malformed utf8",
+       typeUTF8Text,
+       raw(std::string("\xC3(")),
+       typeUnicodeText,
+       errAECoercionFail,
+       {}},
+      {"utf8 with NUL",
+       typeUTF8Text,
+       raw(std::string("a\0b", 3)),
+       typeUnicodeText,
+       errAECoercionFail,
+       {}},
       {"odd utxt", typeUnicodeText, {0x41, 0x00, 0x42}, typeUTF8Text, errAECoercionFail, {}},
-      {"lone surrogate", typeUnicodeText, raw(std::u16string(1, char16_t(0xD800))), typeUTF8Text,
-       errAECoercionFail, {}},
+      {"lone surrogate",
+       typeUnicodeText,
+       raw(std::u16string(1, char16_t(0xD800))),
+       typeUTF8Text,
+       errAECoercionFail,
+       {}},
       {"long to shor", typeSInt32, raw(SInt32(-1234)), typeSInt16, noErr, raw(SInt16(-1234))},
       {"long to shor max", typeSInt32, raw(SInt32(32767)), typeSInt16, noErr, raw(SInt16(32767))},
       {"long to shor overflow", typeSInt32, raw(SInt32(32768)), typeSInt16, errAECoercionFail, {}},
-      {"long to shor underflow", typeSInt32, raw(SInt32(-32769)), typeSInt16, errAECoercionFail,
+      {"long to shor underflow",
+       typeSInt32,
+       raw(SInt32(-32769)),
+       typeSInt16,
+       errAECoercionFail,
        {}},
       {"shor to long", typeSInt16, raw(SInt16(-5)), typeSInt32, noErr, raw(SInt32(-5))},
       {"short long", typeSInt32, {1, 2, 3}, typeSInt16, errAECoercionFail, {}},
@@ -75,8 +92,7 @@ TEST(AEDescriptor, CoercionsGiveFaithfulValuesOrFail) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ScopedAEDesc result;
-    OSErr err = AECoercePtr(c.from, c.data.data(), static_cast<Size>(c.data.size()), c.to,
-                            &result);
+    OSErr err = AECoercePtr(c.from, c.data.data(), static_cast<Size>(c.data.size()), c.to, &result);
     EXPECT_EQ(err, c.status);
     if (c.status == noErr) {
       EXPECT_EQ(result.type(), c.to == typeWildCard ? c.from : c.to);
@@ -94,9 +110,9 @@ TEST(AEDescriptor, ContainersCoerceOnlyToRelatedShapes) {
   ASSERT_EQ(AECoerceDesc(&record.get(), typeInsertionLoc, &out), noErr);
   EXPECT_EQ(out.type(), typeInsertionLoc);
   DescType position = 0;
-  EXPECT_EQ(AEGetParamPtr(&out.get(), keyAEPosition, typeEnumerated, nullptr, &position, 4,
-                          nullptr),
-            noErr);
+  EXPECT_EQ(
+      AEGetParamPtr(&out.get(), keyAEPosition, typeEnumerated, nullptr, &position, 4, nullptr),
+      noErr);
   EXPECT_EQ(position, kAEEnd);
 
   ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
@@ -118,7 +134,8 @@ TEST(AEDescriptor, ListsCountAndIndexFromOne) {
     long index;
     OSErr status;
     SInt16 value;
-  } cases[] = {{1, noErr, 10}, {3, noErr, 12}, {0, errAEIllegalIndex, 0}, {4, errAEIllegalIndex, 0}};
+  } cases[] = {
+      {1, noErr, 10}, {3, noErr, 12}, {0, errAEIllegalIndex, 0}, {4, errAEIllegalIndex, 0}};
   for (const auto& c : cases) {
     ScopedAEDesc item;
     AEKeyword key = 1;
@@ -147,14 +164,14 @@ TEST(AEDescriptor, RecordParametersReplaceAndReportMissingOnes) {
   SInt32 value = 0;
   Size size = 0;
   DescType type = 0;
-  EXPECT_EQ(AEGetParamPtr(&record.get(), FOUR_CHAR_CODE("abcd"), typeWildCard, &type, &value, 4,
-                          &size),
-            noErr);
+  EXPECT_EQ(
+      AEGetParamPtr(&record.get(), FOUR_CHAR_CODE("abcd"), typeWildCard, &type, &value, 4, &size),
+      noErr);
   EXPECT_EQ(value, 2);
   EXPECT_EQ(type, typeSInt32);
-  EXPECT_EQ(AEGetParamPtr(&record.get(), FOUR_CHAR_CODE("zzzz"), typeSInt32, &type, &value, 4,
-                          &size),
-            errAEDescNotFound);
+  EXPECT_EQ(
+      AEGetParamPtr(&record.get(), FOUR_CHAR_CODE("zzzz"), typeSInt32, &type, &value, 4, &size),
+      errAEDescNotFound);
 }
 
 TEST(AEDescriptor, GetParamPtrReportsTheWholeSizeButCopiesOnlyWhatFits) {

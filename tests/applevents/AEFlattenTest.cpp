@@ -113,8 +113,10 @@ TEST(AEFlatten, MalformedMessagesAreRejected) {
       {"list kind with unknown type", [](auto& b) { setU32(b, kTopType, FOUR_CHAR_CODE("zzzz")); }},
       {"record kind on a list", [](auto& b) { b[kTopKind] = 2; }},
       {"length past the end", [](auto& b) { setU32(b, kTopLength, 0xFFFFFFF0u); }},
-      {"length one too long", [](auto& b) { setU32(b, kTopLength, UInt32(b.size() - kTopPayload + 1)); }},
-      {"length too short", [](auto& b) { setU32(b, kTopLength, UInt32(b.size() - kTopPayload - 1)); }},
+      {"length one too long",
+       [](auto& b) { setU32(b, kTopLength, UInt32(b.size() - kTopPayload + 1)); }},
+      {"length too short",
+       [](auto& b) { setU32(b, kTopLength, UInt32(b.size() - kTopPayload - 1)); }},
       {"huge item count", [](auto& b) { setU32(b, kTopPayload, 0x7FFFFFFFu); }},
       {"item count one too many", [](auto& b) { setU32(b, kTopPayload, 2); }},
       {"trailing byte", [](auto& b) { b.push_back(0); }},
@@ -150,7 +152,8 @@ TEST(AEFlatten, NestingIsCappedAtTheDepthLimit) {
 }
 
 TEST(AEFlatten, OversizedMessagesAreRejectedBeforeReading) {
-  std::vector<UInt8> header = {'H', 'M', 'A', 'E', 1, 0, 'l', 'o', 'n', 'g', 0xFF, 0xFF, 0xFF, 0xFF};
+  std::vector<UInt8> header = {'H', 'M', 'A', 'E',  1,    0,    'l',
+                               'o', 'n', 'g', 0xFF, 0xFF, 0xFF, 0xFF};
   expectRejected(header, "data length beyond the message");
   AEDesc result;
   EXPECT_EQ(AEUnflattenFromBytes(header.data(), kAEFlatMaxMessageSize + 6, &result),

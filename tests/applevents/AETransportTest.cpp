@@ -87,9 +87,9 @@ TEST_F(AETransport, RepliesMatchTheirRequests) {
     AEPutParamPtr(&event, keyDirectObject, typeSInt32, &i, 4);
     ASSERT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), noErr);
     SInt32 doubled = 0;
-    ASSERT_EQ(AEGetParamPtr(&reply.get(), keyDirectObject, typeSInt32, nullptr, &doubled, 4,
-                            nullptr),
-              noErr);
+    ASSERT_EQ(
+        AEGetParamPtr(&reply.get(), keyDirectObject, typeSInt32, nullptr, &doubled, 4, nullptr),
+        noErr);
     EXPECT_EQ(doubled, 2 * i);
     // A no-reply event between them must not disturb the pairing.
     ScopedAEDesc quiet;

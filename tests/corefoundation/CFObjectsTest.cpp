@@ -40,9 +40,8 @@ TEST(CFObjects, DictionaryFindsValuesByEqualKeysAndOwnsThem) {
   CFStringRef otherKey = CFString::create("URL");  // equal to, not the same as, CFSTR("URL")
   const void* keys[] = {CFSTR("URL"), CFSTR("Hidden")};
   const void* values[] = {url, kCFBooleanTrue};
-  CFDictionaryRef dict = CFDictionaryCreate(nullptr, keys, values, 2,
-                                            &kCFTypeDictionaryKeyCallBacks,
-                                            &kCFTypeDictionaryValueCallBacks);
+  CFDictionaryRef dict = CFDictionaryCreate(
+      nullptr, keys, values, 2, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   ASSERT_NE(dict, nullptr);
   EXPECT_EQ(CFGetRetainCount(url), 2);
   EXPECT_EQ(CFDictionaryGetValue(dict, otherKey), url);

@@ -132,8 +132,9 @@ TEST_F(LoginItemsAETest, EachOperationSendsExactlyOneEvent) {
 }
 
 TEST_F(LoginItemsAETest, ItemsWhosePathIsGoneAreListedFromTheirPathText) {
-  writeEntry("gone", "X-Hushmoor-Path=/no/such/place/App.app\nX-Hushmoor-Hidden=true\n"
-                     "X-Hushmoor-Order=1\n");
+  writeEntry("gone",
+             "X-Hushmoor-Path=/no/such/place/App.app\nX-Hushmoor-Hidden=true\n"
+             "X-Hushmoor-Order=1\n");
   EXPECT_EQ(copyItems(), (std::vector<Item>{{"/no/such/place/App.app", true}}));
 }
 

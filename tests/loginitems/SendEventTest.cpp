@@ -42,8 +42,8 @@ TEST_F(SendEventTest, ParametersStayTheCallers) {
   AEDesc number = nullDescriptor;
   SInt32 value = 7;
   AECreateDesc(typeSInt32, &value, 4, &number);
-  EXPECT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEDelete, nullptr,
-                                                  keyDirectObject, &number, (AEKeyword)0),
+  EXPECT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEDelete, nullptr, keyDirectObject,
+                                                  &number, (AEKeyword)0),
             errAECoercionFail);
   EXPECT_EQ(number.descriptorType, typeSInt32);
   AEDisposeDescQ(&number);
@@ -65,14 +65,14 @@ TEST_F(SendEventDeathTest, BrokenContractsAbortWithTheConditionFunctionAndModule
   ASSERT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &reply, (AEKeyword)0),
             errAEDescNotFound);
   AppleEvent notNull = {typeSInt32, nullptr};
-  EXPECT_DEATH(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &notNull,
-                                                     (AEKeyword)0),
-               "\\(reply == NULL\\) \\|\\| \\(reply->descriptorType == typeNull\\).*"
-               "SendEventToSystemEventsWithParameters.*LoginItemsAE.*line [0-9]+");
-  EXPECT_DEATH(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, nullptr,
-                                                     keyDirectObject, (const AEDesc*)nullptr,
-                                                     (AEKeyword)0),
-               "thisDesc != NULL");
+  EXPECT_DEATH(
+      SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &notNull, (AEKeyword)0),
+      "\\(reply == NULL\\) \\|\\| \\(reply->descriptorType == typeNull\\).*"
+      "SendEventToSystemEventsWithParameters.*LoginItemsAE.*line [0-9]+");
+  EXPECT_DEATH(
+      SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, nullptr, keyDirectObject,
+                                            (const AEDesc*)nullptr, (AEKeyword)0),
+      "thisDesc != NULL");
   auto filled = reinterpret_cast<CFArrayRef>(kCFBooleanTrue);  // any non-NULL slot
   EXPECT_DEATH(LIAECopyLoginItems(&filled), "\\*itemsPtr == NULL.*LIAECopyLoginItems");
   EXPECT_DEATH(LIAECopyLoginItems(nullptr), "itemsPtr != NULL");

@@ -55,14 +55,19 @@ class TemporaryUserEnvironment {
     const char* old = std::getenv(name);
     std::optional<std::string> previous;
     if (old != nullptr) previous = old;
-    if (std::string(name) == "XDG_RUNTIME_DIR") oldRuntime_ = previous;
-    else if (std::string(name) == "XDG_CONFIG_HOME") oldConfig_ = previous;
-    else oldIdle_ = previous;
+    if (std::string(name) == "XDG_RUNTIME_DIR")
+      oldRuntime_ = previous;
+    else if (std::string(name) == "XDG_CONFIG_HOME")
+      oldConfig_ = previous;
+    else
+      oldIdle_ = previous;
     setenv(name, value.c_str(), 1);
   }
   static void restore(const char* name, const std::optional<std::string>& value) {
-    if (value) setenv(name, value->c_str(), 1);
-    else unsetenv(name);
+    if (value)
+      setenv(name, value->c_str(), 1);
+    else
+      unsetenv(name);
   }
 
   std::string root_, runtime_, config_;

@@ -1,12 +1,11 @@
 // Exec lines of login items.
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-
-#include <glib.h>
-#include <unistd.h>
 
 #include "systemevents/DesktopEntryExec.h"
 #include "tests/support/TemporaryUserEnvironment.h"
@@ -79,8 +78,8 @@ bool runExecLine(const std::string& exec) {
 TEST(DesktopEntryExec, ExecLinesStartTheRightProgramForAwkwardNames) {
   TemporaryUserEnvironment environment;
   const std::string names[] = {
-      "plain", "with space", "new\nline", "tab\there", "trailing newline\n",
-      "q\"uote 'single' $HOME %f `date` back\\slash",
+      "plain",     "with space",         "new\nline",
+      "tab\there", "trailing newline\n", "q\"uote 'single' $HOME %f `date` back\\slash",
   };
   for (const auto& name : names) {
     std::string program = environment.root() + "/" + name;

@@ -1,9 +1,9 @@
 // System Events killed at random moments of adding and removing: afterwards
 // every entry parses and the list is a state that some prefix of the work
 // produced.
-#include <gtest/gtest.h>
 #include <dirent.h>
 #include <glib.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 
 #include <atomic>
@@ -87,7 +87,8 @@ TEST(Durability, KillsAtRandomMomentsLeaveAConsistentList) {
       working = true;
     }
     killer.join();
-    while (ae_runtime::processIsRunning(pid)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (ae_runtime::processIsRunning(pid))
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
 
     auto items = store.list();  // skips and reports unreadable entries
     int desktopFiles = 0;

@@ -1,6 +1,6 @@
 // The store of login items as autostart desktop entries.
-#include <gtest/gtest.h>
 #include <glib.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>

@@ -1,8 +1,8 @@
 // System Events' answers, malformed requests included, without the transport.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "platform/applevents/ScopedAEDesc.h"
@@ -45,12 +45,14 @@ void loginItemAt(AEDesc* out, SInt32 index) {
   CreateObjSpecifier(kLoginItemClass, &null, formAbsolutePosition, &key, true, out);
 }
 
-void createEvent(AppleEvent* out, const char* path, bool withEnd = true, DescType position = kAEEnd) {
+void createEvent(AppleEvent* out, const char* path, bool withEnd = true,
+                 DescType position = kAEEnd) {
   event(kAECoreSuite, kAECreateElement, out);
   AEPutParamPtr(out, keyAEObjectClass, typeType, &kLoginItemClass, 4);
   ScopedAEDesc properties, location;
   AECreateList(nullptr, 0, true, &properties);
-  if (path != nullptr) AEPutParamPtr(&properties, pLoginItemPath, typeUTF8Text, path, Size(strlen(path)));
+  if (path != nullptr)
+    AEPutParamPtr(&properties, pLoginItemPath, typeUTF8Text, path, Size(strlen(path)));
   AEPutParamDesc(out, keyAEPropData, &properties.get());
   if (withEnd) {
     AECreateList(nullptr, 0, true, &location);
@@ -163,9 +165,9 @@ TEST_F(SystemEventsHandlerTest, CreateListAndDelete) {
   AEGetParamPtr(&second.get(), pLoginItemPath, typeUTF8Text, nullptr, path, 7, nullptr);
   EXPECT_STREQ(path, "/b");
   Boolean hidden = 9;
-  EXPECT_EQ(AEGetParamPtr(&second.get(), pLoginItemHidden, typeBoolean, nullptr, &hidden, 1,
-                          nullptr),
-            noErr);
+  EXPECT_EQ(
+      AEGetParamPtr(&second.get(), pLoginItemHidden, typeBoolean, nullptr, &hidden, 1, nullptr),
+      noErr);
   EXPECT_EQ(hidden, 0);
 }
 
