@@ -1,7 +1,13 @@
 // SendEventToSystemEventsWithParameters and the module's assertions.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "loginitems/LoginItemsAEInternal.h"
+#include "platform/applevents/AERuntimeFolder.h"
 #include "platform/applevents/LaunchServices.h"
 #include "systemevents/SystemEventsControl.h"
 #include "tests/support/TemporaryUserEnvironment.h"
@@ -55,6 +61,25 @@ TEST_F(SendEventTest, WithoutSystemEventsInstalledTheLookUpStatusIsReturned) {
   EXPECT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &reply, (AEKeyword)0),
             kLSApplicationNotFoundErr);
   EXPECT_EQ(reply.descriptorType, typeNull);
+}
+
+TEST_F(SendEventTest, ASystemEventsThatNeverAnswersGivesTheTimeOutStatus) {
+  // This process publishes itself as 'sevs' but never accepts what arrives.
+  auto folder = ae_runtime::folder();
+  ASSERT_TRUE(folder);
+  std::string path = *folder + "/" + ae_runtime::socketName(getpid(), kSystemEventsCreator);
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, path.c_str());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(fd, 4), 0);
+  AppleEvent reply = nullDescriptor;
+  EXPECT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &reply, (AEKeyword)0),
+            errAETimeout);
+  EXPECT_EQ(reply.descriptorType, typeNull);
+  close(fd);
+  unlink(path.c_str());
 }
 
 using SendEventDeathTest = SendEventTest;
