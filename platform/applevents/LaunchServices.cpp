@@ -115,6 +115,11 @@ OSStatus LSFindApplicationForInfo(OSType inCreator, CFStringRef inBundleID, CFSt
 OSStatus LSOpenApplication(const LSApplicationParameters* appParams, ProcessSerialNumber* outPSN) {
   if (appParams == nullptr || appParams->version != 0 || appParams->application == nullptr)
     return paramErr;
+  // An environment, arguments or a first event are not offered; refusing them
+  // is better than starting the application without what the caller asked for.
+  if (appParams->environment != nullptr || appParams->argv != nullptr ||
+      appParams->initialEvent != nullptr)
+    return paramErr;
   const std::string& bundle = appParams->application->path;
   std::string executable = bundleExecutable(bundle);
   if (!endsWith(bundle, ".app") || access(executable.c_str(), X_OK) != 0) return kLSNoExecutableErr;

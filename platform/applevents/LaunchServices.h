@@ -42,8 +42,10 @@ OSStatus LSFindApplicationForInfo(OSType inCreator, CFStringRef inBundleID, CFSt
 
 // Starts the application detached (its own session, standard input and
 // output on /dev/null, the caller's environment) and returns its serial
-// number at once, before it is ready for events. When a process with the bundle's creator is
-// already running, that one's serial number comes back and nothing is started.
+// number at once, before it is ready for events. When a process with the
+// bundle's creator is already running, that one's serial number comes back and
+// nothing is started. Environment, arguments and an initial event are not
+// offered (paramErr).
 OSStatus LSOpenApplication(const LSApplicationParameters* appParams, ProcessSerialNumber* outPSN);
 
 // The folders searched, in order.

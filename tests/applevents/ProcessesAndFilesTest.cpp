@@ -128,6 +128,11 @@ TEST_F(ProcessesAndFiles, LaunchingARunningApplicationReturnsTheRunningOne) {
   ProcessSerialNumber psn{};
   ASSERT_EQ(LSOpenApplication(&params, &psn), noErr);
   EXPECT_EQ(psn.lowLongOfPSN, UInt32(getpid()));
+  CFArrayRef arguments = CFArrayCreate(nullptr, nullptr, 0, &kCFTypeArrayCallBacks);
+  params.argv = arguments;
+  EXPECT_EQ(LSOpenApplication(&params, &psn), paramErr);
+  params.argv = nullptr;
+  CFRelease(arguments);
   FSRef notABundle{environment_.root()};
   params.application = &notABundle;
   EXPECT_EQ(LSOpenApplication(&params, &psn), kLSNoExecutableErr);
