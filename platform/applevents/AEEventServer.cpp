@@ -41,18 +41,31 @@ OSStatus AEEventServer::create(OSType creator, AEEventHandlerFn handler, GMainCo
   if (flock(server->lockFd_, LOCK_EX | LOCK_NB) != 0) return kAECreatorAlreadyServedErr;
 
   server->socketPath_ = *folder + "/" + ae_runtime::socketName(getpid(), creator);
+  // The socket is made under a temporary name and renamed into place once it
+  // listens, so a published socket that refuses connections is always stale.
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, "-%08x", static_cast<unsigned>(creator));
+  std::string temporary = *folder + "/.publishing-" + std::to_string(getpid()) + suffix;
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  if (server->socketPath_.size() >= sizeof address.sun_path) return paramErr;
-  std::memcpy(address.sun_path, server->socketPath_.c_str(), server->socketPath_.size() + 1);
+  if (server->socketPath_.size() >= sizeof address.sun_path ||
+      temporary.size() >= sizeof address.sun_path) {
+    server->socketPath_.clear();
+    return paramErr;
+  }
+  std::memcpy(address.sun_path, temporary.c_str(), temporary.size() + 1);
   server->listenFd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (server->listenFd_ < 0) return memFullErr;
-  unlink(server->socketPath_.c_str());
-  // Created 0600 from the start: the umask applies to bind().
-  mode_t previous = umask(077);
-  int bound = bind(server->listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  umask(previous);
-  if (bound != 0 || listen(server->listenFd_, 64) != 0) {
+  if (server->listenFd_ < 0) {
+    server->socketPath_.clear();
+    return memFullErr;
+  }
+  unlink(temporary.c_str());
+  bool published =
+      bind(server->listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      chmod(temporary.c_str(), 0600) == 0 && listen(server->listenFd_, 64) == 0 &&
+      rename(temporary.c_str(), server->socketPath_.c_str()) == 0;
+  if (!published) {
+    unlink(temporary.c_str());
     server->socketPath_.clear();
     return connectionInvalid;
   }

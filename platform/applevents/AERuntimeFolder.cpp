@@ -3,13 +3,16 @@
 
 #include <dirent.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 namespace ae_runtime {
@@ -75,6 +78,23 @@ std::optional<PublishedProcess> parseName(const std::string& dir, const char* na
 }
 }  // namespace
 
+namespace {
+// A socket is published only once it listens, so one that refuses a
+// connection belongs to a process that ended (its pid perhaps reused since).
+bool refusesConnections(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return false;
+  bool refused = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+                 errno == ECONNREFUSED;
+  close(fd);
+  return refused;
+}
+}  // namespace
+
 std::vector<PublishedProcess> publishedProcesses() {
   std::vector<PublishedProcess> found;
   auto dir = folder();
@@ -84,7 +104,7 @@ std::vector<PublishedProcess> publishedProcesses() {
   while (dirent* entry = readdir(stream)) {
     auto process = parseName(*dir, entry->d_name);
     if (!process) continue;
-    if (!processIsRunning(process->pid)) {
+    if (!processIsRunning(process->pid) || refusesConnections(process->socketPath)) {
       unlink(process->socketPath.c_str());
       continue;
     }

@@ -21,13 +21,25 @@ namespace {
 
 class ProcessesAndFiles : public ::testing::Test {
  protected:
-  // A published socket file for a pid and creator (nobody listens).
-  std::string publish(pid_t pid, OSType creator) {
+  // A published, listening socket for a pid and creator (nobody answers).
+  std::string publish(pid_t pid, OSType creator, bool listening = true) {
     auto folder = ae_runtime::folder();
     std::string path = *folder + "/" + ae_runtime::socketName(pid, creator);
-    std::ofstream(path).put('x');
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    if (listening) {
+      EXPECT_EQ(listen(fd, 4), 0);
+    }
+    sockets_.push_back(fd);
     return path;
   }
+  void TearDown() override {
+    for (int fd : sockets_) close(fd);
+  }
+  std::vector<int> sockets_;
   TemporaryUserEnvironment environment_;
 };
 
@@ -52,11 +64,14 @@ TEST_F(ProcessesAndFiles, EnumerationListsRunningProcessesAndSkipsStaleOnes) {
   std::string stale = publish(dead, FOUR_CHAR_CODE("sevs"));
   publish(getpid(), FOUR_CHAR_CODE("abcd"));
   publish(1, FOUR_CHAR_CODE("init"));
+  // A living pid whose socket no longer listens: the pid was reused.
+  std::string reused = publish(getppid(), FOUR_CHAR_CODE("sevs"), false);
   auto found = enumerate();
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0], std::make_pair(UInt32(1), FOUR_CHAR_CODE("init")));
   EXPECT_EQ(found[1], std::make_pair(UInt32(getpid()), FOUR_CHAR_CODE("abcd")));
   EXPECT_NE(access(stale.c_str(), F_OK), 0) << "a stale socket is cleaned away";
+  EXPECT_NE(access(reused.c_str(), F_OK), 0) << "so is one whose pid was reused";
   ProcessSerialNumber gone{kPSNHighHalfOfProcesses, UInt32(dead)};
   ProcessInfoRec info{};
   EXPECT_EQ(GetProcessInformation(&gone, &info), procNotFound);
