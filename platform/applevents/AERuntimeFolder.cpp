@@ -95,7 +95,9 @@ bool refusesConnections(const std::string& path) {
 }
 }  // namespace
 
-std::vector<PublishedProcess> publishedProcesses() {
+namespace {
+// The published processes, all of them or only the one with pid `only`.
+std::vector<PublishedProcess> scan(pid_t only) {
   std::vector<PublishedProcess> found;
   auto dir = folder();
   if (!dir) return found;
@@ -103,7 +105,7 @@ std::vector<PublishedProcess> publishedProcesses() {
   if (stream == nullptr) return found;
   while (dirent* entry = readdir(stream)) {
     auto process = parseName(*dir, entry->d_name);
-    if (!process) continue;
+    if (!process || (only != 0 && process->pid != only)) continue;
     if (!processIsRunning(process->pid) || refusesConnections(process->socketPath)) {
       unlink(process->socketPath.c_str());
       continue;
@@ -116,11 +118,15 @@ std::vector<PublishedProcess> publishedProcesses() {
   return found;
 }
 
+}  // namespace
+
+std::vector<PublishedProcess> publishedProcesses() { return scan(0); }
+
 std::optional<PublishedProcess> publishedProcess(pid_t pid) {
-  for (auto& process : publishedProcesses()) {
-    if (process.pid == pid) return process;
-  }
-  return std::nullopt;
+  if (pid <= 0) return std::nullopt;
+  auto found = scan(pid);
+  if (found.empty()) return std::nullopt;
+  return found.front();
 }
 
 }  // namespace ae_runtime
