@@ -1,0 +1,31 @@
+// System Events' answers to the login-item events:
+//   'core'/'getd' of the 'pALL' of every 'logi': a list of records {ppth, hidn}
+//   'core'/'crel' of a 'logi' with 'prdt' {ppth, hidn} at the end of the list
+//   'core'/'delo' of the 'logi' at a 1-based index (negative counts from the end)
+// plus 'aevt'/'quit' and the control event of SystemEventsControl.h. Anything
+// else, or anything malformed, is answered with an 'errn'.
+#pragma once
+
+#include "platform/applevents/AEDataModel.h"
+#include "systemevents/LoginItemStore.h"
+
+namespace systemevents {
+
+class SystemEventsHandler {
+ public:
+  explicit SystemEventsHandler(LoginItemStore& store) : store_(store) {}
+
+  void handle(const AppleEvent& event, AppleEvent* reply);
+  bool quitRequested() const { return quitRequested_; }
+
+ private:
+  OSStatus getData(const AppleEvent& event, AppleEvent* reply);
+  OSStatus createElement(const AppleEvent& event, AppleEvent* reply);
+  OSStatus deleteElement(const AppleEvent& event);
+
+  LoginItemStore& store_;
+  OSStatus failure_ = noErr;
+  bool quitRequested_ = false;
+};
+
+}  // namespace systemevents

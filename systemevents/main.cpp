@@ -1,0 +1,87 @@
+// System Events: the per-user service that owns the login items. It serves
+// the login-item events under the creator 'sevs' and quits after a period of
+// idleness; the next event starts it again.
+#include <glib-unix.h>
+#include <glib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "platform/applevents/AEEventServer.h"
+#include "systemevents/Diagnostics.h"
+#include "systemevents/LoginItemStore.h"
+#include "systemevents/SystemEventsControl.h"
+#include "systemevents/SystemEventsHandler.h"
+
+namespace {
+
+int idleQuitSeconds() {
+  const char* value = std::getenv(kSystemEventsIdleQuitVariable);
+  if (value == nullptr || *value == '\0') return kSystemEventsDefaultIdleQuitSeconds;
+  char* end = nullptr;
+  long seconds = std::strtol(value, &end, 10);
+  if (*end != '\0' || seconds < 0 || seconds > 86400) {
+    systemevents::reportProblem("ignoring %s=%s", kSystemEventsIdleQuitVariable, value);
+    return kSystemEventsDefaultIdleQuitSeconds;
+  }
+  return static_cast<int>(seconds);
+}
+
+struct Service {
+  GMainLoop* loop = nullptr;
+  std::unique_ptr<AEEventServer> server;
+  int idleQuit = 0;
+};
+
+gboolean quitLoop(gpointer data) {
+  g_main_loop_quit(static_cast<Service*>(data)->loop);
+  return G_SOURCE_REMOVE;
+}
+
+gboolean checkIdle(gpointer data) {
+  auto* service = static_cast<Service*>(data);
+  gint64 idle = g_get_monotonic_time() - service->server->lastActivity();
+  if (idle >= gint64(service->idleQuit) * G_USEC_PER_SEC) g_main_loop_quit(service->loop);
+  return G_SOURCE_CONTINUE;
+}
+
+}  // namespace
+
+int main() {
+  std::signal(SIGPIPE, SIG_IGN);
+  gchar* folder = g_build_filename(g_get_user_config_dir(), "autostart", nullptr);
+  systemevents::LoginItemStore store(folder);
+  g_free(folder);
+  store.removeLeftovers();
+  systemevents::SystemEventsHandler handler(store);
+
+  Service service;
+  service.idleQuit = idleQuitSeconds();
+  service.loop = g_main_loop_new(nullptr, FALSE);
+  OSStatus err = AEEventServer::create(
+      kSystemEventsCreator,
+      [&](const AppleEvent& event, AppleEvent* reply) {
+        handler.handle(event, reply);
+        // Quit after this reply has gone out.
+        if (handler.quitRequested()) g_idle_add(&quitLoop, &service);
+      },
+      nullptr, &service.server);
+  if (err != noErr) {
+    systemevents::reportProblem(
+        "cannot serve events (status %d)%s", static_cast<int>(err),
+        err == kAECreatorAlreadyServedErr ? ": another one is running" : "");
+    g_main_loop_unref(service.loop);
+    return err == kAECreatorAlreadyServedErr ? 0 : 1;
+  }
+  g_unix_signal_add(SIGTERM, &quitLoop, &service);
+  g_unix_signal_add(SIGINT, &quitLoop, &service);
+  if (service.idleQuit > 0) g_timeout_add_seconds(1, &checkIdle, &service);
+
+  g_main_loop_run(service.loop);
+  service.server.reset();
+  g_main_loop_unref(service.loop);
+  return 0;
+}

@@ -1,0 +1,97 @@
+// Exec lines of login items.
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "systemevents/DesktopEntryExec.h"
+#include "tests/support/TemporaryUserEnvironment.h"
+
+namespace {
+
+using systemevents::execLineForPath;
+using systemevents::quoteExecArgument;
+
+TEST(DesktopEntryExec, ArgumentsAreQuotedAndReservedCharactersEscaped) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"/plain", "\"/plain\""},
+      {"/with space", "\"/with space\""},
+      {"/a\"quote", "\"/a\\\"quote\""},
+      {"/dollar$HOME", "\"/dollar\\$HOME\""},
+      {"/back`tick`", "\"/back\\`tick\\`\""},
+      {"/back\\slash", "\"/back\\\\slash\""},
+      {"/100%", "\"/100%%\""},
+      {"/%f", "\"/%%f\""},
+      {"/new\nline", "\"/new\nline\""},
+      {"/single'quote", "\"/single'quote\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(quoteExecArgument(c.in), c.out) << c.in;
+}
+
+TEST(DesktopEntryExec, ExecDependsOnWhatThePathIs) {
+  TemporaryUserEnvironment environment;
+  std::string root = environment.root();
+  std::string bundle = root + "/My App.app";
+  ASSERT_EQ(std::system(("mkdir -p '" + bundle + "/Contents/MacOS'").c_str()), 0);
+  std::string inner = bundle + "/Contents/MacOS/My App";
+  std::ofstream(inner) << "#!/bin/sh\n";
+  chmod(inner.c_str(), 0755);
+  std::string tool = root + "/tool";
+  std::ofstream(tool) << "#!/bin/sh\n";
+  chmod(tool.c_str(), 0755);
+  std::string document = root + "/notes.txt";
+  std::ofstream(document) << "x";
+  std::string emptyBundle = root + "/Empty.app";
+  ASSERT_EQ(std::system(("mkdir -p '" + emptyBundle + "'").c_str()), 0);
+
+  EXPECT_EQ(execLineForPath(bundle), quoteExecArgument(inner));
+  EXPECT_EQ(execLineForPath(tool), quoteExecArgument(tool));
+  EXPECT_EQ(execLineForPath(document), "xdg-open " + quoteExecArgument(document));
+  EXPECT_EQ(execLineForPath(emptyBundle), "xdg-open " + quoteExecArgument(emptyBundle));
+  EXPECT_EQ(execLineForPath(root + "/gone"), "xdg-open " + quoteExecArgument(root + "/gone"));
+}
+
+// Runs an Exec line the way a desktop does: the quoting undone, %% made %.
+bool runExecLine(const std::string& exec) {
+  gint argc = 0;
+  gchar** argv = nullptr;
+  if (!g_shell_parse_argv(exec.c_str(), &argc, &argv, nullptr)) return false;
+  for (gint i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    for (auto at = arg.find("%%"); at != std::string::npos; at = arg.find("%%", at + 1))
+      arg.erase(at, 1);
+    g_free(argv[i]);
+    argv[i] = g_strdup(arg.c_str());
+  }
+  gint status = -1;
+  gboolean ran = g_spawn_sync(nullptr, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
+                              nullptr, nullptr, &status, nullptr);
+  g_strfreev(argv);
+  return ran && status == 0;
+}
+
+TEST(DesktopEntryExec, ExecLinesStartTheRightProgramForAwkwardNames) {
+  TemporaryUserEnvironment environment;
+  const std::string names[] = {
+      "plain",     "with space",         "new\nline",
+      "tab\there", "trailing newline\n", "q\"uote 'single' $HOME %f `date` back\\slash",
+  };
+  for (const auto& name : names) {
+    std::string program = environment.root() + "/" + name;
+    std::string marker = environment.root() + "/ran";
+    std::ofstream(program) << "#!/bin/sh\ntouch '" << marker << "'\n";
+    chmod(program.c_str(), 0755);
+    std::string exec = execLineForPath(program);
+    for (unsigned char c : exec) EXPECT_GE(c, 0x20) << "no control characters in " << exec;
+    EXPECT_TRUE(runExecLine(exec)) << exec;
+    EXPECT_EQ(unlink(marker.c_str()), 0) << "did not run: " << exec;
+    unlink(program.c_str());
+  }
+}
+
+}  // namespace

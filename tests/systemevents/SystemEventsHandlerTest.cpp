@@ -1,0 +1,195 @@
+// System Events' answers, malformed requests included, without the transport.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "platform/applevents/ScopedAEDesc.h"
+#include "systemevents/SystemEventsControl.h"
+#include "systemevents/SystemEventsHandler.h"
+#include "tests/support/TemporaryUserEnvironment.h"
+
+namespace {
+
+using systemevents::LoginItemStore;
+using systemevents::SystemEventsHandler;
+
+// The error number of the reply to an event (0 when it has none).
+SInt32 answer(SystemEventsHandler& handler, const AppleEvent& event, AEDesc* replyOut = nullptr) {
+  ScopedAEDesc reply;
+  AECreateAppleEvent(kCoreEventClass, kAEAnswer, nullptr, 1, 0, &reply);
+  handler.handle(event, &reply);
+  SInt32 errn = 0;
+  AEGetParamPtr(&reply.get(), keyErrorNumber, typeSInt32, nullptr, &errn, 4, nullptr);
+  if (replyOut != nullptr) AEDuplicateDesc(&reply.get(), replyOut);
+  return errn;
+}
+
+void event(AEEventClass c, AEEventID id, AppleEvent* out) {
+  AECreateAppleEvent(c, id, nullptr, 1, 0, out);
+}
+
+void everyLoginItemProperties(AEDesc* out, DescType property = pProperties,
+                              DescType ordinal = kAEAll) {
+  AEDesc all = nullDescriptor, null = nullDescriptor, items = nullDescriptor, prop = nullDescriptor;
+  AECreateDesc(typeAbsoluteOrdinal, &ordinal, 4, &all);
+  CreateObjSpecifier(kLoginItemClass, &null, formAbsolutePosition, &all, true, &items);
+  AECreateDesc(typeType, &property, 4, &prop);
+  CreateObjSpecifier(cProperty, &items, formPropertyID, &prop, true, out);
+}
+
+void loginItemAt(AEDesc* out, SInt32 index) {
+  AEDesc key = nullDescriptor, null = nullDescriptor;
+  AECreateDesc(typeSInt32, &index, 4, &key);
+  CreateObjSpecifier(kLoginItemClass, &null, formAbsolutePosition, &key, true, out);
+}
+
+void createEvent(AppleEvent* out, const char* path, bool withEnd = true,
+                 DescType position = kAEEnd) {
+  event(kAECoreSuite, kAECreateElement, out);
+  AEPutParamPtr(out, keyAEObjectClass, typeType, &kLoginItemClass, 4);
+  ScopedAEDesc properties, location;
+  AECreateList(nullptr, 0, true, &properties);
+  if (path != nullptr)
+    AEPutParamPtr(&properties, pLoginItemPath, typeUTF8Text, path, Size(strlen(path)));
+  AEPutParamDesc(out, keyAEPropData, &properties.get());
+  if (withEnd) {
+    AECreateList(nullptr, 0, true, &location);
+    AEPutParamPtr(&location, keyAEObject, typeNull, nullptr, 0);
+    AEPutParamPtr(&location, keyAEPosition, typeEnumerated, &position, 4);
+    ScopedAEDesc insl;
+    AECoerceDesc(&location.get(), typeInsertionLoc, &insl);
+    AEPutParamDesc(out, keyAEInsertHere, &insl.get());
+  }
+}
+
+class SystemEventsHandlerTest : public ::testing::Test {
+ protected:
+  TemporaryUserEnvironment environment_;
+  LoginItemStore store_{environment_.autostartFolder()};
+  SystemEventsHandler handler_{store_};
+};
+
+TEST_F(SystemEventsHandlerTest, MalformedOrUnknownEventsGetAnErrorNumber) {
+  struct Case {
+    const char* why;
+    std::function<void(AppleEvent*)> build;
+    SInt32 errn;
+  } cases[] = {
+      {"unknown event", [](AppleEvent* e) { event(FOUR_CHAR_CODE("zzzz"), kAEGetData, e); },
+       errAEEventNotHandled},
+      {"getd without object", [](AppleEvent* e) { event(kAECoreSuite, kAEGetData, e); },
+       errAEDescNotFound},
+      {"getd of another property",
+       [](AppleEvent* e) {
+         event(kAECoreSuite, kAEGetData, e);
+         ScopedAEDesc spec;
+         everyLoginItemProperties(&spec, FOUR_CHAR_CODE("name"));
+         AEPutParamDesc(e, keyDirectObject, &spec.get());
+       },
+       errAEEventNotHandled},
+      {"getd of a plain number",
+       [](AppleEvent* e) {
+         event(kAECoreSuite, kAEGetData, e);
+         SInt32 n = 3;
+         AEPutParamPtr(e, keyDirectObject, typeSInt32, &n, 4);
+       },
+       errAECoercionFail},
+      {"crel without class", [](AppleEvent* e) { event(kAECoreSuite, kAECreateElement, e); },
+       errAEDescNotFound},
+      {"crel without path", [](AppleEvent* e) { createEvent(e, nullptr); }, errAEDescNotFound},
+      {"crel with relative path", [](AppleEvent* e) { createEvent(e, "relative"); }, paramErr},
+      {"crel at the beginning",
+       [](AppleEvent* e) { createEvent(e, "/x", true, FOUR_CHAR_CODE("bgng")); },
+       errAEEventNotHandled},
+      {"delo without object", [](AppleEvent* e) { event(kAECoreSuite, kAEDelete, e); },
+       errAEDescNotFound},
+      {"delo index 0",
+       [](AppleEvent* e) {
+         event(kAECoreSuite, kAEDelete, e);
+         ScopedAEDesc spec;
+         loginItemAt(&spec, 0);
+         AEPutParamDesc(e, keyDirectObject, &spec.get());
+       },
+       errAENoSuchObject},
+      {"delo past the end",
+       [](AppleEvent* e) {
+         event(kAECoreSuite, kAEDelete, e);
+         ScopedAEDesc spec;
+         loginItemAt(&spec, 2);
+         AEPutParamDesc(e, keyDirectObject, &spec.get());
+       },
+       errAENoSuchObject},
+  };
+  std::string error;
+  ASSERT_TRUE(store_.append("/only", false, &error));
+  for (const auto& c : cases) {
+    ScopedAEDesc e;
+    c.build(&e);
+    EXPECT_EQ(answer(handler_, e.get()), c.errn) << c.why;
+  }
+  EXPECT_EQ(store_.list().size(), 1u) << "no failed event changed the list";
+}
+
+TEST_F(SystemEventsHandlerTest, CreateListAndDelete) {
+  for (const char* path : {"/a", "/b", "/c"}) {
+    ScopedAEDesc e;
+    createEvent(&e, path);
+    EXPECT_EQ(answer(handler_, e.get()), 0);
+  }
+  ScopedAEDesc noLocation;
+  createEvent(&noLocation, "/d", false);
+  EXPECT_EQ(answer(handler_, noLocation.get()), 0) << "without a location the item goes at the end";
+
+  ScopedAEDesc del;
+  event(kAECoreSuite, kAEDelete, &del);
+  ScopedAEDesc last;
+  loginItemAt(&last, -1);
+  AEPutParamDesc(&del, keyDirectObject, &last.get());
+  EXPECT_EQ(answer(handler_, del.get()), 0);
+
+  ScopedAEDesc get, reply, list;
+  event(kAECoreSuite, kAEGetData, &get);
+  ScopedAEDesc spec;
+  everyLoginItemProperties(&spec);
+  AEPutParamDesc(&get, keyDirectObject, &spec.get());
+  ASSERT_EQ(answer(handler_, get.get(), &reply), 0);
+  ASSERT_EQ(AEGetParamDesc(&reply.get(), keyDirectObject, typeAEList, &list), noErr);
+  long count = 0;
+  AECountItems(&list.get(), &count);
+  ASSERT_EQ(count, 3);
+  ScopedAEDesc second;
+  AEGetNthDesc(&list.get(), 2, typeAERecord, nullptr, &second);
+  char path[8] = {};
+  AEGetParamPtr(&second.get(), pLoginItemPath, typeUTF8Text, nullptr, path, 7, nullptr);
+  EXPECT_STREQ(path, "/b");
+  Boolean hidden = 9;
+  EXPECT_EQ(
+      AEGetParamPtr(&second.get(), pLoginItemHidden, typeBoolean, nullptr, &hidden, 1, nullptr),
+      noErr);
+  EXPECT_EQ(hidden, 0);
+}
+
+TEST_F(SystemEventsHandlerTest, TheFailureControlRefusesEverythingUntilCleared) {
+  auto setFailure = [&](SInt32 status) {
+    ScopedAEDesc e;
+    event(kSystemEventsControlClass, kSystemEventsFailEvent, &e);
+    AEPutParamPtr(&e, keyDirectObject, typeSInt32, &status, 4);
+    return answer(handler_, e.get());
+  };
+  ScopedAEDesc create;
+  createEvent(&create, "/x");
+  EXPECT_EQ(setFailure(-1712), 0);
+  EXPECT_EQ(answer(handler_, create.get()), -1712);
+  EXPECT_TRUE(store_.list().empty());
+  EXPECT_EQ(setFailure(0), 0);
+  EXPECT_EQ(answer(handler_, create.get()), 0);
+  EXPECT_EQ(store_.list().size(), 1u);
+  ScopedAEDesc quit;
+  event(kCoreEventClass, kAEQuitApplication, &quit);
+  EXPECT_EQ(answer(handler_, quit.get()), 0);
+  EXPECT_TRUE(handler_.quitRequested());
+}
+
+}  // namespace
