@@ -77,7 +77,6 @@ void LogindSleepInhibitor::releaseLock() {
   if (lockFd_ < 0) return;
   ::close(lockFd_);
   lockFd_ = -1;
-  lockOwner_.clear();
 }
 
 bool LogindSleepInhibitor::takeLock(std::string* error) {
@@ -134,7 +133,7 @@ LogindSleepInhibitor::Attempt LogindSleepInhibitor::tryTakeLock(std::string* err
   ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
   lockFd_ = fd;
   const char* sender = g_dbus_message_get_sender(reply);
-  lockOwner_ = sender != nullptr ? sender : "";
+  logindOwner_ = sender != nullptr ? sender : "";
   return Attempt::Taken;
 }
 
@@ -170,15 +169,18 @@ void LogindSleepInhibitor::onPrepareForSleep(GDBusConnection*, const char*, cons
 void LogindSleepInhibitor::onNameAppeared(GDBusConnection*, const char*, const char* owner,
                                           gpointer self) {
   auto* me = static_cast<LogindSleepInhibitor*>(self);
-  // The watch also reports the owner we already hold a lock from; only a new
-  // instance (logind restarted) needs a new lock.
-  if (me->holdsLock() && me->lockOwner_ == owner) return;
+  // The watch first reports the instance that granted our lock; that must not
+  // take a lock we may have just released for a sleep. Only a new instance
+  // (logind restarted) needs a new lock.
+  if (me->logindOwner_ == owner) return;
+  me->logindOwner_ = owner;
   me->releaseLock();
   me->takeLock(nullptr);
 }
 
 void LogindSleepInhibitor::onNameVanished(GDBusConnection*, const char*, gpointer self) {
-  // The lock died with its logind; keep no stale fd around. The watch also
-  // reports "vanished" once at start when logind is absent, with nothing held.
-  static_cast<LogindSleepInhibitor*>(self)->releaseLock();
+  // The lock died with its logind; keep no stale fd around.
+  auto* me = static_cast<LogindSleepInhibitor*>(self);
+  me->logindOwner_.clear();
+  me->releaseLock();
 }

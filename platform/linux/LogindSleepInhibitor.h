@@ -66,5 +66,5 @@ class LogindSleepInhibitor {
   unsigned subscription_ = 0;
   unsigned nameWatch_ = 0;
   int lockFd_ = -1;
-  std::string lockOwner_;  // unique bus name of the logind that granted the lock
+  std::string logindOwner_;  // unique bus name of the logind instance we deal with
 };
