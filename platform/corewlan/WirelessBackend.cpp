@@ -1,0 +1,18 @@
+// The installed wireless backend.
+#include "platform/corewlan/WirelessBackend.h"
+
+namespace {
+std::shared_ptr<WirelessBackend>& installed() {
+  static std::shared_ptr<WirelessBackend> backend;
+  return backend;
+}
+}  // namespace
+
+void installWirelessBackend(std::shared_ptr<WirelessBackend> backend) {
+  installed() = std::move(backend);
+}
+
+WirelessBackend& currentWirelessBackend() {
+  if (!installed()) installed() = makeDefaultWirelessBackend();
+  return *installed();
+}

@@ -1,0 +1,37 @@
+// The simulated wireless hardware. Injected failures look like the real
+// backend's: a POSIX error with its system text.
+#include "platform/corewlan/WirelessBackendSim.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+std::shared_ptr<NSError> posixError(int code) {
+  return NSError::errorWithDomain("NSPOSIXErrorDomain", code, std::strerror(code));
+}
+}  // namespace
+
+bool SimulatedWirelessBackend::hasInterface(const std::string& bsdName) {
+  return present_ && bsdName == kInterfaceName;
+}
+
+bool SimulatedWirelessBackend::radioPower(const std::string& bsdName) {
+  return hasInterface(bsdName) && radioOn_;
+}
+
+bool SimulatedWirelessBackend::setRadioPower(const std::string& bsdName, bool on,
+                                             std::shared_ptr<NSError>* error) {
+  ++powerRequests_;
+  std::shared_ptr<NSError> failure;
+  if (!hasInterface(bsdName))
+    failure = posixError(ENODEV);
+  else if ((on && failOn_) || (!on && failOff_))
+    failure = posixError(EIO);
+  if (failure) {
+    if (error != nullptr) *error = std::move(failure);
+    return false;
+  }
+  radioOn_ = on;
+  if (observer_) observer_(on);
+  return true;
+}

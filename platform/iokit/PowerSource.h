@@ -1,0 +1,45 @@
+// PowerSource: the machine's power-management service as the IOKit calls
+// (IORegisterForSystemPower and friends) see it. The Linux backend is
+// systemd-logind: a registration takes a "delay" inhibitor lock,
+// PrepareForSleep(true) is will-sleep, acknowledging that will-sleep closes
+// the lock (the sleep may then go on), PrepareForSleep(false) is
+// has-powered-on and the lock is taken again. The simulated backend
+// (PowerSourceSim.h) posts notifications a test or script asks for and
+// records acknowledgements.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class PowerSource {
+ public:
+  // Receives (messageType, notificationID): a kIOMessage* code and an
+  // identifier to hand back to allowPowerChange. Called on the main thread,
+  // from the main context, never from inside registerForSystemPower.
+  using Delivery = std::function<void(uint32_t messageType, intptr_t notificationID)>;
+
+  virtual ~PowerSource() = default;
+
+  // Starts delivering notifications to `deliver` and returns a registration
+  // number > 0, or 0 when the service cannot be reached (nothing is held
+  // then). Linux: takes the delay lock now, so the first sleep already waits.
+  virtual uint32_t registerForSystemPower(Delivery deliver) = 0;
+
+  // Acknowledges notification `notificationID` of `registration`: the
+  // power change may go on. For a will-sleep the Linux backend closes the
+  // delay lock. Returns false, and does nothing, for an unknown registration,
+  // an unknown identifier or one already acknowledged.
+  virtual bool allowPowerChange(uint32_t registration, intptr_t notificationID) = 0;
+
+  // Stops delivery to `registration` and lets go of everything it holds (a
+  // will-sleep still unacknowledged is let go: the sleep is not held back by
+  // an application that has left). Unknown registrations are ignored.
+  virtual void deregister(uint32_t registration) = 0;
+};
+
+void installPowerSource(std::shared_ptr<PowerSource> source);  // nullptr: back to the default
+PowerSource& currentPowerSource();
+// The real machine's backend (PowerSourceDefault.cpp); until one is built in,
+// a source whose registration always fails.
+std::shared_ptr<PowerSource> makeDefaultPowerSource();
