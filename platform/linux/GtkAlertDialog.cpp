@@ -37,13 +37,14 @@ GtkWidget* build(const std::string& title, const std::string& message, const std
   return dialog;
 }
 
-void run(const std::string& title, const std::string& message, const std::string& button) {
+bool run(const std::string& title, const std::string& message, const std::string& button) {
   GtkWidget* dialog = build(title, message, button);
-  gtk_dialog_run(GTK_DIALOG(dialog));
+  const int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
   // Let the window actually leave the screen before the caller goes on,
   // which may be a long wait or the end of the process.
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  return response == GTK_RESPONSE_OK;
 }
 
 }  // namespace GtkAlertDialog

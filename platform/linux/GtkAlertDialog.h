@@ -17,8 +17,9 @@ bool displayAvailable();
 // body, both as plain text; the button carries exactly the given text.
 GtkWidget* build(const std::string& title, const std::string& message, const std::string& button);
 
-// Shows the dialog and returns when the user has pressed its button (or
-// closed it some other way, which counts as pressing it: it is the only one).
-void run(const std::string& title, const std::string& message, const std::string& button);
+// Shows the dialog and returns when the user has pressed its button, true,
+// or closed it some other way, false (the caller may count that as the button:
+// it is the only one).
+bool run(const std::string& title, const std::string& message, const std::string& button);
 
 }  // namespace GtkAlertDialog

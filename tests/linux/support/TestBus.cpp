@@ -40,7 +40,8 @@ pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::st
   GError* gerror = nullptr;
   const gboolean started = g_spawn_async(
       nullptr, args.data(), env,
-      static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
+      static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                               G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
       nullptr, &pid, &gerror);
   g_strfreev(env);
   if (!started) {
