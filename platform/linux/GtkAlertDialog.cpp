@@ -17,7 +17,8 @@ bool displayAvailable() {
   return available;
 }
 
-GtkWidget* build(const std::string& title, const std::string& message, const std::string& button) {
+GtkWidget* build(const std::string& title, const std::string& message,
+                 const std::vector<std::string>& buttons) {
   // "%s" keeps the texts as they are: no printf directives, no markup.
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
                                              GTK_BUTTONS_NONE, "%s", title.c_str());
@@ -26,25 +27,31 @@ GtkWidget* build(const std::string& title, const std::string& message, const std
   gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
 
-  // A plain label, so an underscore in the text is shown rather than taken
-  // as a keyboard mnemonic.
-  GtkWidget* ok = gtk_button_new_with_label(button.c_str());
-  gtk_dialog_add_action_widget(GTK_DIALOG(dialog), ok, GTK_RESPONSE_OK);
-  gtk_widget_set_can_default(ok, TRUE);
-  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
-  gtk_widget_grab_focus(ok);
-  gtk_widget_show(ok);
+  // Added last to first so the default button ends up rightmost, where
+  // dialogs keep the button that goes ahead. Plain labels, so an underscore
+  // in a text is shown rather than taken as a keyboard mnemonic.
+  for (size_t i = buttons.size(); i-- > 0;) {
+    GtkWidget* button = gtk_button_new_with_label(buttons[i].c_str());
+    gtk_dialog_add_action_widget(GTK_DIALOG(dialog), button, static_cast<int>(i));
+    gtk_widget_show(button);
+    if (i == 0) {
+      gtk_widget_set_can_default(button, TRUE);
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+      gtk_widget_grab_focus(button);
+    }
+  }
   return dialog;
 }
 
-bool run(const std::string& title, const std::string& message, const std::string& button) {
-  GtkWidget* dialog = build(title, message, button);
+int run(const std::string& title, const std::string& message,
+        const std::vector<std::string>& buttons) {
+  GtkWidget* dialog = build(title, message, buttons);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
   // Let the window actually leave the screen before the caller goes on,
   // which may be a long wait or the end of the process.
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-  return response == GTK_RESPONSE_OK;
+  return response >= 0 && static_cast<size_t>(response) < buttons.size() ? response : -1;
 }
 
 }  // namespace GtkAlertDialog

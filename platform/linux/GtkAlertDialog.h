@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 typedef struct _GtkWidget GtkWidget;
 
@@ -14,12 +15,14 @@ bool displayAvailable();
 
 // The dialog, built but not shown; the caller owns it (gtk_widget_destroy).
 // The title is the window's title and the dialog's headline, the message its
-// body, both as plain text; the button carries exactly the given text.
-GtkWidget* build(const std::string& title, const std::string& message, const std::string& button);
+// body, both as plain text. buttons[0] is the default button (Return presses
+// it); each button carries exactly its text and answers with its index.
+GtkWidget* build(const std::string& title, const std::string& message,
+                 const std::vector<std::string>& buttons);
 
-// Shows the dialog and returns when the user has pressed its button, true,
-// or closed it some other way, false (the caller may count that as the button:
-// it is the only one).
-bool run(const std::string& title, const std::string& message, const std::string& button);
+// Shows the dialog and returns when it is dismissed: the index of the button
+// pressed, or -1 when it was closed some other way (the window's close box).
+int run(const std::string& title, const std::string& message,
+        const std::vector<std::string>& buttons);
 
 }  // namespace GtkAlertDialog

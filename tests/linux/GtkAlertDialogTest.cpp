@@ -91,14 +91,14 @@ TEST_F(GtkAlertDialogTest, ShowsTitleMessageAndButtonAsTheyAre) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
-    GtkWidget* dialog = GtkAlertDialog::build(c.title, c.message, c.button);
+    GtkWidget* dialog = GtkAlertDialog::build(c.title, c.message, {c.button});
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), c.title);
     EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(dialog)));
     const auto texts = labelTexts(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog)));
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0], c.title);
     EXPECT_EQ(texts[1], c.message);
-    GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+    GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), 0);
     ASSERT_NE(button, nullptr);
     EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(button)), c.button);
     EXPECT_FALSE(gtk_button_get_use_underline(GTK_BUTTON(button)));
@@ -128,11 +128,11 @@ TEST_F(GtkAlertDialogTest, ReturnKeyDismissesTheShownPanel) {
     return G_SOURCE_REMOVE;
   }, &guardFired);
 
-  const bool pressed = GtkAlertDialog::run("Welcome!", "Hushmoor will run quietly.", "OK");
+  const int pressed = GtkAlertDialog::run("Welcome!", "Hushmoor will run quietly.", {"OK"});
   if (!guardFired) g_source_remove(guard);
   int status = 0;
   ::waitpid(presser, &status, 0);
-  EXPECT_TRUE(pressed);
+  EXPECT_EQ(pressed, 0);
   EXPECT_FALSE(guardFired);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "xdotool failed";
   // The panel is gone from the screen afterwards.
@@ -141,6 +141,20 @@ TEST_F(GtkAlertDialogTest, ReturnKeyDismissesTheShownPanel) {
   for (GList* w = windows; w != nullptr; w = w->next) visible += gtk_widget_get_visible(GTK_WIDGET(w->data));
   g_list_free(windows);
   EXPECT_EQ(visible, 0);
+}
+
+TEST_F(GtkAlertDialogTest, SeveralButtonsAnswerWithTheirIndexAndTheFirstIsTheDefault) {
+  GtkWidget* dialog = GtkAlertDialog::build("Quit?", "Really?", {"Quit", "Cancel", "Later"});
+  const char* expected[] = {"Quit", "Cancel", "Later"};
+  for (int i = 0; i < 3; ++i) {
+    GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), i);
+    ASSERT_NE(button, nullptr) << i;
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(button)), expected[i]);
+  }
+  // Return presses the window's default widget.
+  EXPECT_EQ(gtk_window_get_default_widget(GTK_WINDOW(dialog)),
+            gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), 0));
+  gtk_widget_destroy(dialog);
 }
 
 }  // namespace
