@@ -109,7 +109,7 @@ LogindSleepInhibitor::Attempt LogindSleepInhibitor::tryTakeLock(std::string* err
   if (gerror != nullptr) {
     g_autofree char* remote = g_dbus_error_get_remote_error(gerror);
     g_dbus_error_strip_remote_error(gerror);
-    if (error) *error = "logind refused the sleep lock: " + describe(gerror);
+    if (error) *error = "no sleep lock from logind: " + describe(gerror);
     return remote != nullptr && g_strcmp0(remote, kOperationInProgress) == 0 ? Attempt::Busy
                                                                               : Attempt::Failed;
   }

@@ -2,6 +2,8 @@
 // plain file in place of /dev/rfkill that captures the exact bytes written.
 #include "platform/linux/RfkillRadio.h"
 
+#include "tests/linux/support/FakeSysfs.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -13,64 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class FakeSysfs {
- public:
-  FakeSysfs() {
-    root_ = fs::temp_directory_path() /
-            ("hushmoor-sysfs-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "class" / "net");
-    fs::create_directories(root_ / "dev");
-    std::ofstream(root_ / "dev" / "rfkill");  // stands in for the character device
-  }
-  ~FakeSysfs() { fs::remove_all(root_); }
-
-  // A network interface; with a phy name it is wireless and linked to that phy.
-  void addInterface(const std::string& name, int ifindex, const std::string& phy = "") {
-    const fs::path dir = root_ / "class" / "net" / name;
-    fs::create_directories(dir);
-    write(dir / "ifindex", std::to_string(ifindex));
-    if (!phy.empty()) {
-      fs::create_directories(phyDir(phy));
-      write(phyDir(phy) / "name", phy);
-      fs::create_directory_symlink(fs::relative(phyDir(phy), dir), dir / "phy80211");
-    }
-  }
-  void addRfkill(const std::string& phy, int index, bool soft, bool hard) {
-    const fs::path dir = phyDir(phy) / ("rfkill" + std::to_string(index));
-    fs::create_directories(dir);
-    write(dir / "index", std::to_string(index));
-    write(dir / "type", "wlan");
-    write(dir / "name", phy);
-    setBlocks(phy, index, soft, hard);
-  }
-  void setBlocks(const std::string& phy, int index, bool soft, bool hard) {
-    const fs::path dir = phyDir(phy) / ("rfkill" + std::to_string(index));
-    write(dir / "soft", soft ? "1" : "0");
-    write(dir / "hard", hard ? "1" : "0");
-  }
-  void removeRfkill(const std::string& phy, int index) {
-    fs::remove_all(phyDir(phy) / ("rfkill" + std::to_string(index)));
-  }
-
-  RfkillPaths paths() const { return {root_.string(), (root_ / "dev" / "rfkill").string()}; }
-  std::vector<unsigned char> written() const {
-    std::ifstream in(root_ / "dev" / "rfkill", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  fs::path root() const { return root_; }
-
- private:
-  fs::path phyDir(const std::string& phy) const {
-    return root_ / "devices" / "pci0000:00" / "0000:00:14.3" / "ieee80211" / phy;
-  }
-  static void write(const fs::path& file, const std::string& text) {
-    std::ofstream(file) << text << "\n";
-  }
-  fs::path root_;
-  static inline int counter_ = 0;
-};
 
 struct LookupCase {
   const char* label;
