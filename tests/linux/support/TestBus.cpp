@@ -2,6 +2,7 @@
 // may own any name and call anything, as root may on a real system bus).
 #include "tests/linux/support/TestBus.h"
 
+#include <fcntl.h>
 #include <glib/gstdio.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -26,30 +27,45 @@ bool runUntil(const std::function<bool()>& condition, int limitMs) {
   return true;
 }
 
-pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                 std::string* error) {
+pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
+                 std::string* error, const std::string& stderrFile) {
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   char** env = g_get_environ();
-  for (const auto& entry : extraEnv) {
+  for (const auto& entry : envChanges) {
     const auto eq = entry.find('=');
-    env = g_environ_setenv(env, entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), TRUE);
+    if (eq == std::string::npos)
+      env = g_environ_unsetenv(env, entry.c_str());
+    else
+      env = g_environ_setenv(env, entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), TRUE);
   }
+  int errFd = -1;
+  if (!stderrFile.empty())
+    errFd = ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   GPid pid = -1;
   GError* gerror = nullptr;
-  const gboolean started = g_spawn_async(
+  const gboolean started = g_spawn_async_with_pipes_and_fds(
       nullptr, args.data(), env,
       static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                               G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
-      nullptr, &pid, &gerror);
+                               G_SPAWN_STDOUT_TO_DEV_NULL),
+      nullptr, nullptr, -1, -1, errFd, nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr,
+      &gerror);
   g_strfreev(env);
+  if (errFd >= 0) ::close(errFd);
   if (!started) {
     if (error) *error = gerror->message;
     g_error_free(gerror);
     return -1;
   }
   return pid;
+}
+
+std::optional<int> waitForExit(pid_t pid, int limitMs) {
+  int status = 0;
+  const bool ended = runUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limitMs);
+  if (!ended) return std::nullopt;
+  return status;
 }
 
 void stopChild(pid_t& pid) {
@@ -74,7 +90,6 @@ PrivateSystemBus::PrivateSystemBus() {
   std::ofstream(config) << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>system</type>
   <listen>unix:path=)" << dir_ << R"(/system_bus_socket</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
@@ -91,8 +106,11 @@ PrivateSystemBus::PrivateSystemBus() {
   std::string configArg = "--config-file=" + config;
   const char* full[] = {argv[0], configArg.c_str(), argv[1], argv[2], nullptr};
   if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(full), nullptr,
+                                // Its stderr only says it cannot raise the fd limit
+                                // when not really root; failures show as no address.
                                 static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH |
-                                                         G_SPAWN_DO_NOT_REAP_CHILD),
+                                                         G_SPAWN_DO_NOT_REAP_CHILD |
+                                                         G_SPAWN_STDERR_TO_DEV_NULL),
                                 nullptr, nullptr, &pid, nullptr, &out, nullptr, &gerror)) {
     error_ = std::string("cannot start dbus-daemon: ") + gerror->message;
     g_error_free(gerror);

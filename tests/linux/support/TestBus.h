@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,12 +15,16 @@
 // false when it still does not after the limit (a hang guard, not a timing check).
 bool runUntil(const std::function<bool()>& condition, int limitMs = 10000);
 
-// Starts a child with the given extra environment entries ("NAME=value");
-// its standard output goes to /dev/null. Returns the pid, or -1.
-pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                 std::string* error);
+// Starts a child with the given environment changes ("NAME=value" sets,
+// "NAME" removes); its standard output goes to /dev/null, its standard error
+// to stderrFile when one is named. Returns the pid, or -1.
+pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
+                 std::string* error, const std::string& stderrFile = "");
 // SIGTERM, then reaps it.
 void stopChild(pid_t& pid);
+// Reaps the child once it has ended, iterating the main context meanwhile;
+// its wait status, or nothing when it is still running after the limit.
+std::optional<int> waitForExit(pid_t pid, int limitMs = 10000);
 
 class PrivateSystemBus {
  public:
