@@ -28,7 +28,8 @@ class StandardErrorLogSink : public LogSink {
              static_cast<long>(gettid()));
     line += rest;
     line += message;
-    line += '\n';
+    // A message that ends its own line (a format ending in "\n") gets no second.
+    if (message.empty() || message.back() != '\n') line += '\n';
     // One write per line, so that lines of several processes do not interleave.
     size_t done = 0;
     while (done < line.size()) {

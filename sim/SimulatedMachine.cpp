@@ -1,0 +1,214 @@
+// Running the unchanged application on simulated hardware. While the
+// application runs, the script is fed to the main run loop by a source of
+// lower order than the power port's, so every notification a command posts is
+// handled before the next command runs.
+#include "sim/SimulatedMachine.h"
+
+#include <cstdio>
+
+#include "app/PowerHandler.h"
+#include "platform/appkit/AlertPresenterSim.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/ProcessExit.h"
+#include "platform/corefoundation/CFRunLoop.h"
+#include "platform/corewlan/WirelessBackendSim.h"
+#include "platform/foundation/LogSink.h"
+#include "platform/foundation/NSBundle.h"
+#include "platform/foundation/NSUserDefaults.h"
+#include "platform/foundation/SleeperSim.h"
+#include "platform/iokit/PowerSourceSim.h"
+
+namespace {
+
+class LineLogSink : public LogSink {
+ public:
+  explicit LineLogSink(std::ostream& out) : out_(out) {}
+  void writeLogMessage(std::string_view message) override {
+    out_ << "log: " << oneLine(std::string(message)) << '\n';
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+// The end of a launch: reported once the shut-down sequence has run.
+class LaunchExit : public ProcessExit {
+ public:
+  explicit LaunchExit(std::ostream& out) : out_(out) {}
+  [[noreturn]] void exitProcess(int status) override {
+    out_ << "terminated\n";
+    throw SimulatedProcessExit{status};
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+// After the power port (order 0): a command runs only when the notifications
+// of the previous one have been handled.
+constexpr long kFeederOrder = 100;
+
+}  // namespace
+
+std::string oneLine(std::string text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) {
+    if (c == '\n')
+      result += "\\n";
+    else
+      result += c;
+  }
+  return result;
+}
+
+SimulatedMachine::SimulatedMachine(std::ostream& out, std::string bundlePath)
+    : out_(out),
+      bundlePath_(std::move(bundlePath)),
+      bundleIdentifier_(NSLoadMainInterface().bundleIdentifier),
+      power_(std::make_shared<SimulatedPowerSource>()),
+      wireless_(std::make_shared<SimulatedWirelessBackend>()),
+      alerts_(std::make_shared<SimulatedAlertPresenter>()),
+      sleeper_(std::make_shared<SimulatedSleeper>()) {
+  power_->setAcknowledgementObserver([this](uint32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", code);
+    out_ << "ack: " << text << '\n';
+  });
+  wireless_->setPowerObserver([this](bool on) { out_ << "radio: " << (on ? "on" : "off") << '\n'; });
+  alerts_->setPanelObserver([this](const AlertPanel& panel, const NSString& button) {
+    out_ << "panel: " << oneLine(panel.title.UTF8String()) << " | "
+         << oneLine(panel.message.UTF8String()) << " | " << button.UTF8String() << '\n';
+  });
+  sleeper_->setSleepObserver([this](unsigned int seconds) { out_ << "wait: " << seconds << '\n'; });
+
+  installPowerSource(power_);
+  installWirelessBackend(wireless_);
+  installAlertPresenter(alerts_);
+  installSleeper(sleeper_);
+  installProcessExit(std::make_shared<LaunchExit>(out_));
+  NSSetLogSink(std::make_shared<LineLogSink>(out_));
+  NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));
+}
+
+SimulatedMachine::~SimulatedMachine() {
+  installPowerSource(nullptr);
+  installWirelessBackend(nullptr);
+  installAlertPresenter(nullptr);
+  installSleeper(nullptr);
+  installProcessExit(nullptr);
+  NSSetLogSink(nullptr);
+  NSBundle::setMainBundlePath("");
+  NSUserDefaults::resetStandardUserDefaults();
+}
+
+int SimulatedMachine::run(const std::vector<SimCommand>& script) {
+  script_ = &script;
+  next_ = 0;
+  failure_.clear();
+  while (next_ < script.size() && failure_.empty()) {
+    const SimCommand& command = script[next_++];
+    if (command.kind == SimCommand::Kind::Launch)
+      launch(command);
+    else
+      execute(command);
+  }
+  out_.flush();
+  script_ = nullptr;
+  return failure_.empty() ? 0 : 1;
+}
+
+void SimulatedMachine::launch(const SimCommand& command) {
+  // A new process: process-wide state fresh, stored defaults kept.
+  resetProcessWideState();
+  NSUserDefaults::resetStandardUserDefaults();
+
+  std::vector<std::string> arguments{bundlePath_ + "/Contents/MacOS/Hushmoor"};
+  arguments.insert(arguments.end(), command.arguments.begin(), command.arguments.end());
+  std::vector<const char*> argv;
+  for (const std::string& a : arguments) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+
+  feeder_ = CFRunLoopSourceCreateWithHandler([this] { feedRunningApplication(); }, kFeederOrder);
+  CFRunLoopAddSource(CFRunLoopGetMain(), feeder_, kCFRunLoopCommonModes);
+  CFRunLoopSourceSignal(feeder_);
+  running_ = true;
+  NSApplicationMain(static_cast<int>(arguments.size()), argv.data());
+  running_ = false;
+  CFRunLoopSourceDestroy(feeder_);
+  feeder_ = nullptr;
+}
+
+void SimulatedMachine::feedRunningApplication() {
+  // The end of the script quits the application.
+  if (next_ == script_->size()) NSApp->terminate(nullptr);
+  const SimCommand& command = (*script_)[next_++];
+  if (command.kind == SimCommand::Kind::Launch) {
+    failure_ = "line " + std::to_string(command.line) +
+               ": 'launch' while the application is running; quit it first";
+    NSApp->terminate(nullptr);
+  }
+  execute(command);
+  if (!failure_.empty()) NSApp->terminate(nullptr);
+  CFRunLoopSourceSignal(feeder_);
+}
+
+void SimulatedMachine::execute(const SimCommand& command) {
+  using K = SimCommand::Kind;
+  switch (command.kind) {
+    case K::WifiOn:
+      wireless_->setPresent(true);
+      wireless_->setRadio(true);
+      break;
+    case K::WifiOff:
+      wireless_->setPresent(true);
+      wireless_->setRadio(false);
+      break;
+    case K::WifiAbsent:
+      wireless_->setPresent(false);
+      break;
+    case K::WifiFailOff:
+      wireless_->setFailPowerOff(true);
+      break;
+    case K::WifiFailOn:
+      wireless_->setFailPowerOn(true);
+      break;
+    case K::WifiOk:
+      wireless_->setFailPowerOff(false);
+      wireless_->setFailPowerOn(false);
+      break;
+    case K::RegistrationFail:
+      power_->setRegistrationSucceeds(false);
+      break;
+    case K::RegistrationOk:
+      power_->setRegistrationSucceeds(true);
+      break;
+    case K::DefaultsWrite:
+    case K::DefaultsDelete: {
+      // Another process (the user's "defaults" tool) changes the stored domain.
+      NSUserDefaults store(bundleIdentifier_, {});
+      if (command.kind == K::DefaultsWrite)
+        std::visit([&](auto value) {
+          if constexpr (std::is_same_v<decltype(value), bool>)
+            store.setBool(value, command.arguments[0]);
+          else
+            store.setInteger(value, command.arguments[0]);
+        }, *NSDefaultsValueFromString(command.arguments[1]));
+      else
+        store.removeObjectForKey(command.arguments[0]);
+      if (!store.synchronize())
+        failure_ = "line " + std::to_string(command.line) + ": cannot write " +
+                   store.applicationDomainPath();
+      break;
+    }
+    case K::Notify:
+      power_->post(command.messageType);
+      break;
+    case K::Quit:
+      if (running_) NSApp->terminate(nullptr);
+      break;
+    case K::Launch:
+      break;  // handled by run()
+  }
+}

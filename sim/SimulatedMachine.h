@@ -1,0 +1,59 @@
+// The simulated machine: the application's platform with simulated power,
+// radio, panels, sleep and termination, driven by a script and reporting each
+// observable event as one line.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/SimScript.h"
+
+class SimulatedPowerSource;
+class SimulatedWirelessBackend;
+class SimulatedAlertPresenter;
+class SimulatedSleeper;
+typedef struct __CFRunLoopSource* CFRunLoopSourceRef;
+
+class SimulatedMachine {
+ public:
+  // Installs the simulated backends for the machine's lifetime; the
+  // application's bundle is at `bundlePath`.
+  SimulatedMachine(std::ostream& out, std::string bundlePath);
+  ~SimulatedMachine();
+  SimulatedMachine(const SimulatedMachine&) = delete;
+  SimulatedMachine& operator=(const SimulatedMachine&) = delete;
+
+  // Runs the commands in order; the end of the script quits a running
+  // application. Returns 0, or 1 after a command that cannot run (failure()
+  // then says why, with the line number).
+  int run(const std::vector<SimCommand>& script);
+  const std::string& failure() const { return failure_; }
+
+  SimulatedPowerSource& power() { return *power_; }
+  SimulatedWirelessBackend& wireless() { return *wireless_; }
+
+ private:
+  void execute(const SimCommand& command);
+  void launch(const SimCommand& command);
+  void feedRunningApplication();
+
+  std::ostream& out_;
+  std::string bundlePath_;
+  std::string bundleIdentifier_;
+  std::shared_ptr<SimulatedPowerSource> power_;
+  std::shared_ptr<SimulatedWirelessBackend> wireless_;
+  std::shared_ptr<SimulatedAlertPresenter> alerts_;
+  std::shared_ptr<SimulatedSleeper> sleeper_;
+
+  const std::vector<SimCommand>* script_ = nullptr;
+  size_t next_ = 0;
+  bool running_ = false;
+  CFRunLoopSourceRef feeder_ = nullptr;
+  std::string failure_;
+};
+
+// Log and panel texts on one output line: line breaks written as "\n", a
+// single line break at the end dropped (it ends the log line anyway).
+std::string oneLine(std::string text);
