@@ -12,7 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/appkit/AlertPresenterGtk.h"
+#include "platform/foundation/LogSinkCapture.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/linux/GtkPanelModule.h"
 #include "tests/linux/support/TestBus.h"
+
+#ifndef HUSHMOOR_GTK_PANEL_MODULE
+#error "HUSHMOOR_GTK_PANEL_MODULE must name the built panel module"
+#endif
 
 namespace {
 
@@ -109,16 +117,17 @@ TEST_F(GtkAlertDialogTest, ShowsTitleMessageAndButtonAsTheyAre) {
   }
 }
 
-TEST_F(GtkAlertDialogTest, ReturnKeyDismissesTheShownPanel) {
-  if (!onPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+// Presses Return in the window titled `title` once it is shown, as a user
+// would, while `show` runs the panel; closes every window should the key
+// never arrive, so that a failure cannot hang the test.
+template <class Show>
+void pressReturnWhileShowing(const std::string& title, Show show) {
   // Waits for the window by its title, gives it the focus, presses Return.
   std::string error;
-  pid_t presser = spawnChild({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Welcome!$",
+  pid_t presser = spawnChild({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + title + "$",
                               "windowfocus", "--sync", "key", "Return"},
                              {}, &error);
   ASSERT_GT(presser, 0) << error;
-  // Hang guard: should the key never arrive, close the panel so the test
-  // fails instead of waiting forever.
   bool guardFired = false;
   const guint guard = g_timeout_add_seconds(20, [](gpointer fired) -> gboolean {
     *static_cast<bool*>(fired) = true;
@@ -127,14 +136,21 @@ TEST_F(GtkAlertDialogTest, ReturnKeyDismissesTheShownPanel) {
     g_list_free(windows);
     return G_SOURCE_REMOVE;
   }, &guardFired);
-
-  const int pressed = GtkAlertDialog::run("Welcome!", "Hushmoor will run quietly.", {"OK"});
+  show();
   if (!guardFired) g_source_remove(guard);
   int status = 0;
   ::waitpid(presser, &status, 0);
-  EXPECT_EQ(pressed, 0);
-  EXPECT_FALSE(guardFired);
+  EXPECT_FALSE(guardFired) << "the panel was not dismissed by the key";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "xdotool failed";
+}
+
+TEST_F(GtkAlertDialogTest, ReturnKeyDismissesTheShownPanel) {
+  if (!onPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  int pressed = -2;
+  pressReturnWhileShowing("Welcome!", [&] {
+    pressed = GtkAlertDialog::run("Welcome!", "Hushmoor will run quietly.", {"OK"});
+  });
+  EXPECT_EQ(pressed, 0);
   // The panel is gone from the screen afterwards.
   GList* windows = gtk_window_list_toplevels();
   int visible = 0;
@@ -155,6 +171,50 @@ TEST_F(GtkAlertDialogTest, SeveralButtonsAnswerWithTheirIndexAndTheFirstIsTheDef
   EXPECT_EQ(gtk_window_get_default_widget(GTK_WINDOW(dialog)),
             gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), 0));
   gtk_widget_destroy(dialog);
+}
+
+TEST_F(GtkAlertDialogTest, PresenterShowsPanelsThroughTheLoadedModule) {
+  if (!onPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  auto presenter = makeGtkAlertPresenter(HUSHMOOR_GTK_PANEL_MODULE);
+  const AlertPanel panel{"Error", "Couldn't access airport! Hushmoor cannot run.", NSString("OK"),
+                         NSString("Quit"), std::nullopt};
+  long answer = 99;
+  pressReturnWhileShowing("Error", [&] { answer = presenter->runModal(panel); });
+  EXPECT_EQ(answer, NSAlertDefaultReturn);
+}
+
+TEST_F(GtkAlertDialogTest, PresenterWithoutItsModuleLogsThePanelOnce) {
+  auto log = std::make_shared<CapturingLogSink>();
+  NSSetLogSink(log);
+  auto presenter = makeGtkAlertPresenter("/nonexistent/libhushmoor-gtk-panels.so");
+  const AlertPanel panel{"Error", "Failed to register for sleep notifications.", std::nullopt,
+                         std::nullopt, std::nullopt};
+  EXPECT_EQ(presenter->runModal(panel), NSAlertDefaultReturn);
+  EXPECT_EQ(presenter->runModal(panel), NSAlertDefaultReturn);
+  NSSetLogSink(nullptr);
+  size_t warnings = 0, panels = 0;
+  for (const auto& line : log->messages()) {
+    warnings += line.find("panels go to the log: cannot load /nonexistent/") != std::string::npos;
+    panels += line.find("Failed to register for sleep notifications.") != std::string::npos;
+  }
+  EXPECT_EQ(warnings, 1u);
+  EXPECT_EQ(panels, 2u);
+}
+
+TEST(GtkPanelModuleLoad, RefusesWhatIsNotThePanelModule) {
+  struct Case {
+    const char* path;
+    const char* problem;
+  };
+  const Case cases[] = {{"/nonexistent/module.so", "cannot load /nonexistent/module.so"},
+                        {"libm.so.6", "entry points missing"},
+                        {"", "not inside an application bundle"}};
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_EQ(GtkPanelModule::load(c.path, &error), nullptr) << c.path;
+    EXPECT_NE(error.find(c.problem), std::string::npos) << error;
+  }
+  EXPECT_NE(GtkPanelModule::load(HUSHMOOR_GTK_PANEL_MODULE), nullptr);
 }
 
 }  // namespace
