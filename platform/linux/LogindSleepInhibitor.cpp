@@ -66,6 +66,7 @@ LogindSleepInhibitor::LogindSleepInhibitor(Options options, SleepHandler handler
 }
 
 LogindSleepInhibitor::~LogindSleepInhibitor() {
+  if (retryTimer_ != 0) g_source_remove(retryTimer_);
   g_bus_unwatch_name(nameWatch_);
   g_dbus_connection_signal_unsubscribe(connection_, subscription_);
   releaseLock();
@@ -92,6 +93,22 @@ bool LogindSleepInhibitor::takeLock(std::string* error) {
     }
   }
   return false;
+}
+
+void LogindSleepInhibitor::retakeLock() {
+  if (takeLock(nullptr) || retryTimer_ != 0) return;
+  retryTimer_ = g_timeout_add(static_cast<guint>(options_.backgroundRetryMs),
+                              &LogindSleepInhibitor::onRetryTimer, this);
+}
+
+gboolean LogindSleepInhibitor::onRetryTimer(gpointer self) {
+  auto* me = static_cast<LogindSleepInhibitor*>(self);
+  // One attempt per tick, so the main thread is never held up for long.
+  if (me->holdsLock() || me->tryTakeLock(nullptr) == Attempt::Taken) {
+    me->retryTimer_ = 0;
+    return G_SOURCE_REMOVE;
+  }
+  return G_SOURCE_CONTINUE;
 }
 
 LogindSleepInhibitor::Attempt LogindSleepInhibitor::tryTakeLock(std::string* error) {
@@ -159,9 +176,9 @@ void LogindSleepInhibitor::onPrepareForSleep(GDBusConnection*, const char*, cons
   g_variant_get(parameters, "(b)", &start);
   if (!start) {
     // A false also ends a sleep that failed; either way the next sleep needs
-    // a lock again. When it cannot be had, the wake is still reported: the
-    // radio must come back on regardless.
-    me->takeLock(nullptr);
+    // a lock again. When it cannot be had yet, the wake is still reported:
+    // the radio must come back on regardless.
+    me->retakeLock();
   }
   if (me->handler_) me->handler_(start != FALSE);
 }
@@ -175,7 +192,7 @@ void LogindSleepInhibitor::onNameAppeared(GDBusConnection*, const char*, const c
   if (me->logindOwner_ == owner) return;
   me->logindOwner_ = owner;
   me->releaseLock();
-  me->takeLock(nullptr);
+  me->retakeLock();
 }
 
 void LogindSleepInhibitor::onNameVanished(GDBusConnection*, const char*, gpointer self) {

@@ -27,6 +27,10 @@ class LogindSleepInhibitor {
     // the sleep operation; these bound the retries.
     int retakeAttempts = 20;
     int retakeIntervalMs = 50;
+    // Should the lock still not be had after a wake or a restart of logind,
+    // it is asked for again at this interval, in the background, until it is:
+    // without it no later sleep would wait for us.
+    int backgroundRetryMs = 1000;
   };
 
   // Connects, subscribes to PrepareForSleep, then takes the lock (in that
@@ -55,6 +59,9 @@ class LogindSleepInhibitor {
   LogindSleepInhibitor(Options options, SleepHandler handler, GDBusConnection* connection);
   enum class Attempt { Taken, Busy, Failed };
   Attempt tryTakeLock(std::string* error);
+  // Takes the lock now, or keeps trying in the background.
+  void retakeLock();
+  static gboolean onRetryTimer(gpointer self);
   static void onPrepareForSleep(GDBusConnection*, const char*, const char*, const char*,
                                 const char*, GVariant*, gpointer);
   static void onNameAppeared(GDBusConnection*, const char*, const char*, gpointer);
@@ -65,6 +72,7 @@ class LogindSleepInhibitor {
   GDBusConnection* connection_;
   unsigned subscription_ = 0;
   unsigned nameWatch_ = 0;
+  unsigned retryTimer_ = 0;
   int lockFd_ = -1;
   std::string logindOwner_;  // unique bus name of the logind instance we deal with
 };

@@ -168,6 +168,18 @@ TEST_F(HushmoorEndToEndTest, SwitchesTheRadioAroundSleepsAndSurvivesALogindResta
   sys_.setBlocks("phy0", 0, false, false);
   sleepAndWakeWithRadioOn();
 
+  // A wake without its announcement (as after a failed sleep): handled like
+  // any wake, the radio was on at the last sleep so it is asked on again, and
+  // the one lock stays one.
+  requests_.clear();
+  logind_->emitPrepareForSleep(false);
+  ASSERT_TRUE(runUntil([&] {
+    pumpKernel();
+    return requests_.size() == 1;
+  })) << log();
+  expectChange(requests_[0].event, false);
+  EXPECT_EQ(locks(), 1u);
+
   const std::string text = log();
   EXPECT_EQ(text.find("error trying to turn airport"), std::string::npos) << text;
   EXPECT_EQ(text.find("couldn't get interface"), std::string::npos) << text;
