@@ -7,6 +7,7 @@
 #include "platform/foundation/NSUserDefaults.h"
 
 Controller* Controller::init() {
+  if (NSObject::init() == nullptr) return nullptr;
   NSUserDefaults::standardUserDefaults().registerDefaults({
       {"SleepDelay", NSDefaultsValue{5L}},
       {"RanBefore", NSDefaultsValue{false}},

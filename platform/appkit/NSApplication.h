@@ -15,6 +15,8 @@
 class NSObject {
  public:
   virtual ~NSObject() = default;
+  // Sets the object up; none when that fails (a plain object never fails).
+  NSObject* init() { return this; }
 };
 
 struct NSNotification {};

@@ -29,7 +29,8 @@ class PowerSource {
   // Acknowledges notification `notificationID` of `registration`: the
   // power change may go on. For a will-sleep the Linux backend closes the
   // delay lock. Returns false, and does nothing, for an unknown registration,
-  // an unknown identifier or one already acknowledged.
+  // an unknown identifier, one that needs no answer (has-powered-on) or one
+  // already acknowledged.
   virtual bool allowPowerChange(uint32_t registration, intptr_t notificationID) = 0;
 
   // Stops delivery to `registration` and lets go of everything it holds (a
