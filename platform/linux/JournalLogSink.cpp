@@ -47,7 +47,10 @@ JournalLogSink::JournalLogSink(Options options) : options_(std::move(options)) {
   // When standard error already goes to the journal (started by systemd),
   // writing the entry ourselves as well would show every line twice.
   writeJournal_ = !g_log_writer_is_journald(options_.stderrFd);
-  if (writeJournal_) socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  // Non-blocking: when journald falls behind, an entry is dropped (standard
+  // error still has the line) rather than stalling the main thread, which may
+  // be holding a sleep back at that moment.
+  if (writeJournal_) socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 }
 
 JournalLogSink::~JournalLogSink() {

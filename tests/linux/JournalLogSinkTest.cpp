@@ -138,4 +138,18 @@ TEST_F(JournalLogSinkTest, WithoutAJournalStderrStillHasTheLine) {
   EXPECT_NE(readStderr().find("] INFO: still here\n"), std::string::npos);
 }
 
+TEST_F(JournalLogSinkTest, AJournalThatFallsBehindNeverStallsTheLogger) {
+  // Nobody reads the journal socket: its queue fills after a few hundred
+  // entries, and a blocking send would wait forever (the alarm ends the test
+  // program then, so the failure is seen rather than hung).
+  ::alarm(60);
+  JournalLogSink::Options quietStderr = options();
+  quietStderr.stderrFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  JournalLogSink sink(quietStderr);
+  for (int i = 0; i < 5000; ++i) sink.log("INFO: line " + std::to_string(i));
+  ::alarm(0);
+  ::close(quietStderr.stderrFd);
+  EXPECT_EQ(readEntry()["MESSAGE"], "INFO: line 0");
+}
+
 }  // namespace
