@@ -16,7 +16,8 @@ class LogindSleepInhibitor {
  public:
   // Called on the thread whose GLib main context was the thread default when
   // start() ran: true when a sleep is about to begin, false after the wake.
-  // When called with false, the lock has already been taken again.
+  // When called with false, the lock has been taken again, or, should logind
+  // still be busy after the retries, is being asked for in the background.
   using SleepHandler = std::function<void(bool goingToSleep)>;
 
   struct Options {
