@@ -59,19 +59,6 @@ class WirelessRfkillTest : public ::testing::Test {
   FakeSysfs sys_;
 };
 
-TEST_F(WirelessRfkillTest, En1IsTheWirelessInterfaceAndItsRadio) {
-  auto airport = CWInterface::interfaceWithName("en1");
-  ASSERT_TRUE(airport);
-  EXPECT_TRUE(airport->power());
-  std::shared_ptr<NSError> error;
-  EXPECT_TRUE(airport->setPower(false, &error));
-  EXPECT_EQ(error, nullptr);
-  EXPECT_EQ(sys_.written(), (std::vector<unsigned char>{2, 0, 0, 0, 1, 2, 1, 0}));
-  sys_.setBlocks("phy0", 2, true, false);  // what the kernel would do
-  EXPECT_FALSE(airport->power());
-  EXPECT_FALSE(CWInterface::interfaceWithName("wlan1"));
-}
-
 TEST_F(WirelessRfkillTest, FailuresAreErrorObjectsWithErrno) {
   struct Case {
     const char* label;
@@ -214,16 +201,6 @@ TEST_F(PowerSourceLogindTest, DeregisteringDropsTheLockEvenDuringASleep) {
   IOServiceClose(connection_);
   IONotificationPortDestroy(port_);
   connection_ = 0;
-}
-
-TEST_F(PowerSourceLogindTest, RegistrationFailsWithoutLogind) {
-  logind_.reset();
-  received_ = &messages_;
-  connection_ = IORegisterForSystemPower(nullptr, &port_, &record, &notifier_);
-  EXPECT_EQ(connection_, 0u);
-  EXPECT_EQ(port_, nullptr);
-  EXPECT_EQ(notifier_, 0u);
-  EXPECT_TRUE(limits_.empty());
 }
 
 }  // namespace

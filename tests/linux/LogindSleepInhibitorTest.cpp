@@ -189,18 +189,6 @@ TEST_F(LogindSleepInhibitorTest, ReadsInhibitDelayMax) {
   EXPECT_EQ(inhibitor_->inhibitDelayMaxUSec(), std::optional<uint64_t>(30000000));
 }
 
-TEST_F(LogindSleepInhibitorTest, UsesDbusSystemBusAddressWhenNoAddressIsGiven) {
-  const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-  const std::string saved = old ? old : "";
-  ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus_->address().c_str(), 1);
-  LogindSleepInhibitor::Options options;
-  auto inhibitor = LogindSleepInhibitor::start(options, nullptr);
-  if (old) ::setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
-  else ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-  ASSERT_TRUE(inhibitor);
-  EXPECT_TRUE(inhibitor->holdsLock());
-}
-
 TEST_F(LogindSleepInhibitorTest, FailsWithoutLogind) {
   logind_.reset();
   std::string error;
