@@ -32,7 +32,8 @@ long statusField(const std::filesystem::path& status, const std::string& field) 
 long contextSwitches(pid_t pid) {
   long total = 0;
   std::error_code ec;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec))
+  for (const auto& task :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec))
     total += statusField(task.path() / "status", "voluntary_ctxt_switches") +
              statusField(task.path() / "status", "nonvoluntary_ctxt_switches");
   return total;
@@ -50,14 +51,15 @@ void BM_IdleDaemon(benchmark::State& state) {
   sys.addRfkill("phy0", 0, false, false);
   const auto home = sys.root() / "home";
   std::filesystem::create_directories(home / ".config");
-  std::ofstream(home / ".config" / "com.kestrova.Hushmoor.defaults") << "[Defaults]\nRanBefore=true\n";
+  std::ofstream(home / ".config" / "com.kestrova.Hushmoor.defaults")
+      << "[Defaults]\nRanBefore=true\n";
   std::string error;
-  pid_t app = spawnChild({HUSHMOOR_EXECUTABLE, "-SleepDelay", "1"},
-                         {"DBUS_SYSTEM_BUS_ADDRESS=" + bus.address(),
-                          "HUSHMOOR_TEST_ROOT=" + sys.root().string(), "HOME=" + home.string(),
-                          "XDG_CONFIG_HOME=" + (home / ".config").string(), "DISPLAY",
-                          "WAYLAND_DISPLAY"},
-                         &error, (sys.root() / "log").string());
+  pid_t app =
+      spawnChild({HUSHMOOR_EXECUTABLE, "-SleepDelay", "1"},
+                 {"DBUS_SYSTEM_BUS_ADDRESS=" + bus.address(),
+                  "HUSHMOOR_TEST_ROOT=" + sys.root().string(), "HOME=" + home.string(),
+                  "XDG_CONFIG_HOME=" + (home / ".config").string(), "DISPLAY", "WAYLAND_DISPLAY"},
+                 &error, (sys.root() / "log").string());
   if (app <= 0 || !runUntil([&] { return logind.inhibitors().size() == 1; })) {
     state.SkipWithError("Hushmoor did not take its lock");
     stopChild(app);

@@ -61,10 +61,11 @@ struct Machine {
     options.logind.busAddress = bus.address();
     power = std::make_shared<TimedPowerSource>(std::make_shared<PowerSourceLogind>(options));
     installPowerSource(power);
-    powerConnection = IORegisterForSystemPower(nullptr, &powerNotificationPort, MySleepCallBack,
-                                               &powerNotifier);
+    powerConnection =
+        IORegisterForSystemPower(nullptr, &powerNotificationPort, MySleepCallBack, &powerNotifier);
     if (powerConnection == 0) return false;
-    CFRunLoopAddSource(CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource(powerNotificationPort),
+    CFRunLoopAddSource(CFRunLoopGetCurrent(),
+                       IONotificationPortGetRunLoopSource(powerNotificationPort),
                        kCFRunLoopCommonModes);
     return true;
   }

@@ -49,8 +49,8 @@ class GtkAlertPresenter : public AlertPresenter {
   const GtkPanelModule* panels() {
     if (!displayNamed()) return nullptr;
     std::string error;
-    const GtkPanelModule* module =
-        GtkPanelModule::load(modulePath_.empty() ? GtkPanelModule::defaultPath() : modulePath_, &error);
+    const GtkPanelModule* module = GtkPanelModule::load(
+        modulePath_.empty() ? GtkPanelModule::defaultPath() : modulePath_, &error);
     if (module == nullptr && !reported_) {
       reported_ = true;
       NSLog("WARN (%s:%d): panels go to the log: %s", __func__, __LINE__, error);

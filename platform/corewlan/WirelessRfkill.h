@@ -16,8 +16,7 @@ class WirelessRfkill : public WirelessBackend {
 
   bool hasInterface(const std::string& bsdName) override;
   bool radioPower(const std::string& bsdName) override;
-  bool setRadioPower(const std::string& bsdName, bool on,
-                     std::shared_ptr<NSError>* error) override;
+  bool setRadioPower(const std::string& bsdName, bool on, std::shared_ptr<NSError>* error) override;
 
  private:
   RfkillPaths paths_;

@@ -11,5 +11,6 @@ extern "C" __attribute__((visibility("default"))) int hushmoor_gtk_panels_run(
     const char* title, const char* message, const char* const* buttons, int buttonCount) {
   std::vector<std::string> texts;
   for (int i = 0; i < buttonCount; ++i) texts.emplace_back(buttons[i] != nullptr ? buttons[i] : "");
-  return GtkAlertDialog::run(title != nullptr ? title : "", message != nullptr ? message : "", texts);
+  return GtkAlertDialog::run(title != nullptr ? title : "", message != nullptr ? message : "",
+                             texts);
 }

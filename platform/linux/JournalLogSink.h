@@ -3,10 +3,11 @@
 // journal as one entry per line with the message untouched.
 #pragma once
 
+#include <sys/types.h>
+
 #include <ctime>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 // NSLog's line: local date and time with milliseconds, process name,
 // [pid:thread id], the message, and a line break unless it already ends with one.

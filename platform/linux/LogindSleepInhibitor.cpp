@@ -24,10 +24,9 @@ std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options option
                                                                   SleepHandler handler,
                                                                   std::string* error) {
   g_autoptr(GError) gerror = nullptr;
-  g_autofree char* address =
-      options.busAddress.empty()
-          ? g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &gerror)
-          : g_strdup(options.busAddress.c_str());
+  g_autofree char* address = options.busAddress.empty() ? g_dbus_address_get_for_bus_sync(
+                                                              G_BUS_TYPE_SYSTEM, nullptr, &gerror)
+                                                        : g_strdup(options.busAddress.c_str());
   if (address == nullptr) {
     if (error) *error = "no system bus: " + describe(gerror);
     return nullptr;
@@ -61,8 +60,8 @@ LogindSleepInhibitor::LogindSleepInhibitor(Options options, SleepHandler handler
       connection_, kLogindName, kManagerInterface, "PrepareForSleep", kLogindPath, nullptr,
       G_DBUS_SIGNAL_FLAGS_NONE, &LogindSleepInhibitor::onPrepareForSleep, this, nullptr);
   nameWatch_ = g_bus_watch_name_on_connection(
-      connection_, kLogindName, G_BUS_NAME_WATCHER_FLAGS_NONE, &LogindSleepInhibitor::onNameAppeared,
-      &LogindSleepInhibitor::onNameVanished, this, nullptr);
+      connection_, kLogindName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+      &LogindSleepInhibitor::onNameAppeared, &LogindSleepInhibitor::onNameVanished, this, nullptr);
 }
 
 LogindSleepInhibitor::~LogindSleepInhibitor() {
@@ -85,8 +84,10 @@ bool LogindSleepInhibitor::takeLock(std::string* error) {
   const int attempts = options_.retakeAttempts < 1 ? 1 : options_.retakeAttempts;
   for (int i = 0; i < attempts; ++i) {
     switch (tryTakeLock(error)) {
-      case Attempt::Taken: return true;
-      case Attempt::Failed: return false;
+      case Attempt::Taken:
+        return true;
+      case Attempt::Failed:
+        return false;
       case Attempt::Busy:
         if (i + 1 < attempts) g_usleep(static_cast<gulong>(options_.retakeIntervalMs) * 1000);
         break;
@@ -114,21 +115,20 @@ gboolean LogindSleepInhibitor::onRetryTimer(gpointer self) {
 LogindSleepInhibitor::Attempt LogindSleepInhibitor::tryTakeLock(std::string* error) {
   g_autoptr(GDBusMessage) call =
       g_dbus_message_new_method_call(kLogindName, kLogindPath, kManagerInterface, "Inhibit");
-  g_dbus_message_set_body(call, g_variant_new("(ssss)", "sleep", "Hushmoor",
-                                              options_.why.c_str(), "delay"));
+  g_dbus_message_set_body(
+      call, g_variant_new("(ssss)", "sleep", "Hushmoor", options_.why.c_str(), "delay"));
   g_autoptr(GError) gerror = nullptr;
   // The whole reply message, not just its body: its sender tells which logind
   // instance granted the lock, so a restart can be told from a name-watch echo.
   g_autoptr(GDBusMessage) reply = g_dbus_connection_send_message_with_reply_sync(
-      connection_, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr,
-      &gerror);
+      connection_, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, &gerror);
   if (reply != nullptr) g_dbus_message_to_gerror(reply, &gerror);
   if (gerror != nullptr) {
     g_autofree char* remote = g_dbus_error_get_remote_error(gerror);
     g_dbus_error_strip_remote_error(gerror);
     if (error) *error = "no sleep lock from logind: " + describe(gerror);
     return remote != nullptr && g_strcmp0(remote, kOperationInProgress) == 0 ? Attempt::Busy
-                                                                              : Attempt::Failed;
+                                                                             : Attempt::Failed;
   }
 
   GVariant* body = g_dbus_message_get_body(reply);

@@ -4,13 +4,13 @@
 // PrepareForSleep(false) follows the wake, or a sleep that failed.
 #pragma once
 
+#include <gio/gio.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-
-#include <gio/gio.h>
 
 class LogindSleepInhibitor {
  public:

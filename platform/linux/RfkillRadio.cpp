@@ -118,8 +118,8 @@ std::optional<RfkillState> RfkillRadio::state(RfkillError* error) const {
   auto hard = readNumber(dir / "hard");
   if (!soft || !hard) {
     if (error)
-      *error = errorFromErrno(ENODEV, "Couldn't read the radio state of " + interface_ + " (" +
-                                          dir.string() + ")");
+      *error = errorFromErrno(
+          ENODEV, "Couldn't read the radio state of " + interface_ + " (" + dir.string() + ")");
     return std::nullopt;
   }
   return RfkillState{*soft != 0, *hard != 0};
@@ -132,7 +132,8 @@ bool RfkillRadio::setPower(bool on, RfkillError* error) const {
   auto current = state(&stateError);
   if (!current) {
     // The device vanished since it was looked up: the interface went away.
-    if (error) *error = errorFromErrno(ENODEV, what + " (rfkill" + std::to_string(index_) + " is gone)");
+    if (error)
+      *error = errorFromErrno(ENODEV, what + " (rfkill" + std::to_string(index_) + " is gone)");
     return false;
   }
   if (on && current->hardBlocked) {

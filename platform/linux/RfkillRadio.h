@@ -47,8 +47,11 @@ class RfkillRadio {
  private:
   RfkillRadio(std::string interface, std::string phy, uint32_t index, std::string rfkillDir,
               RfkillPaths paths)
-      : interface_(std::move(interface)), phy_(std::move(phy)), index_(index),
-        rfkillDir_(std::move(rfkillDir)), paths_(std::move(paths)) {}
+      : interface_(std::move(interface)),
+        phy_(std::move(phy)),
+        index_(index),
+        rfkillDir_(std::move(rfkillDir)),
+        paths_(std::move(paths)) {}
 
   std::string interface_;
   std::string phy_;

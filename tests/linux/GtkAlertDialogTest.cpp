@@ -1,7 +1,5 @@
 // GTK panels on a private Xvfb display, dismissed by a synthetic Return key
 // from xdotool as a user would.
-#include "platform/linux/GtkAlertDialog.h"
-
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -15,6 +13,7 @@
 #include "platform/appkit/AlertPresenterGtk.h"
 #include "platform/foundation/LogSinkCapture.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/linux/GtkAlertDialog.h"
 #include "platform/linux/GtkPanelModule.h"
 #include "tests/linux/support/TestBus.h"
 
@@ -38,12 +37,14 @@ class XvfbEnvironment : public ::testing::Environment {
       return;
     }
     gint out = -1;
-    const char* argv[] = {"Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp", nullptr};
+    const char* argv[] = {"Xvfb",       "-displayfd", "1",   "-screen", "0",
+                          "800x600x24", "-nolisten",  "tcp", nullptr};
     GError* error = nullptr;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr,
-                                  static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                                           G_SPAWN_STDERR_TO_DEV_NULL),
-                                  nullptr, nullptr, &pid_, nullptr, &out, nullptr, &error)) {
+    if (!g_spawn_async_with_pipes(
+            nullptr, const_cast<char**>(argv), nullptr,
+            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                     G_SPAWN_STDERR_TO_DEV_NULL),
+            nullptr, nullptr, &pid_, nullptr, &out, nullptr, &error)) {
       problem_ = std::string("cannot start Xvfb: ") + error->message;
       g_error_free(error);
       return;
@@ -73,7 +74,8 @@ class GtkAlertDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!XvfbEnvironment::problem_.empty()) GTEST_SKIP() << XvfbEnvironment::problem_;
-    ASSERT_TRUE(GtkAlertDialog::displayAvailable()) << "GTK did not start on " << XvfbEnvironment::display_;
+    ASSERT_TRUE(GtkAlertDialog::displayAvailable())
+        << "GTK did not start on " << XvfbEnvironment::display_;
   }
 };
 
@@ -124,18 +126,21 @@ template <class Show>
 void pressReturnWhileShowing(const std::string& title, Show show) {
   // Waits for the window by its title, gives it the focus, presses Return.
   std::string error;
-  pid_t presser = spawnChild({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + title + "$",
-                              "windowfocus", "--sync", "key", "Return"},
+  pid_t presser = spawnChild({"xdotool", "search", "--sync", "--onlyvisible", "--name",
+                              "^" + title + "$", "windowfocus", "--sync", "key", "Return"},
                              {}, &error);
   ASSERT_GT(presser, 0) << error;
   bool guardFired = false;
-  const guint guard = g_timeout_add_seconds(20, [](gpointer fired) -> gboolean {
-    *static_cast<bool*>(fired) = true;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w != nullptr; w = w->next) gtk_window_close(GTK_WINDOW(w->data));
-    g_list_free(windows);
-    return G_SOURCE_REMOVE;
-  }, &guardFired);
+  const guint guard = g_timeout_add_seconds(
+      20,
+      [](gpointer fired) -> gboolean {
+        *static_cast<bool*>(fired) = true;
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* w = windows; w != nullptr; w = w->next) gtk_window_close(GTK_WINDOW(w->data));
+        g_list_free(windows);
+        return G_SOURCE_REMOVE;
+      },
+      &guardFired);
   show();
   if (!guardFired) g_source_remove(guard);
   int status = 0;
@@ -154,7 +159,8 @@ TEST_F(GtkAlertDialogTest, ReturnKeyDismissesTheShownPanel) {
   // The panel is gone from the screen afterwards.
   GList* windows = gtk_window_list_toplevels();
   int visible = 0;
-  for (GList* w = windows; w != nullptr; w = w->next) visible += gtk_widget_get_visible(GTK_WIDGET(w->data));
+  for (GList* w = windows; w != nullptr; w = w->next)
+    visible += gtk_widget_get_visible(GTK_WIDGET(w->data));
   g_list_free(windows);
   EXPECT_EQ(visible, 0);
 }

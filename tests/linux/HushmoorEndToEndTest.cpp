@@ -63,13 +63,12 @@ class HushmoorEndToEndTest : public ::testing::Test {
     std::vector<std::string> argv{HUSHMOOR_EXECUTABLE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::string error;
-    app_ = spawnChild(argv,
-                      {"DBUS_SYSTEM_BUS_ADDRESS=" + bus_.address(),
-                       "HUSHMOOR_TEST_ROOT=" + sys_.root().string(), "HOME=" + home_.string(),
-                       "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
-                       "XDG_DATA_HOME=" + (home_ / ".local/share").string(), "DISPLAY",
-                       "WAYLAND_DISPLAY"},
-                      &error, log_);
+    app_ = spawnChild(
+        argv,
+        {"DBUS_SYSTEM_BUS_ADDRESS=" + bus_.address(), "HUSHMOOR_TEST_ROOT=" + sys_.root().string(),
+         "HOME=" + home_.string(), "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
+         "XDG_DATA_HOME=" + (home_ / ".local/share").string(), "DISPLAY", "WAYLAND_DISPLAY"},
+        &error, log_);
     ASSERT_GT(app_, 0) << error;
   }
   std::string log() const {
@@ -85,7 +84,8 @@ class HushmoorEndToEndTest : public ::testing::Test {
     rfkill_event event;
     while (::read(kernel_, &event, sizeof event) == static_cast<ssize_t>(sizeof event)) {
       requests_.push_back({event, Clock::now()});
-      if (event.op == RFKILL_OP_CHANGE && event.idx == 0) sys_.setBlocks("phy0", 0, event.soft, false);
+      if (event.op == RFKILL_OP_CHANGE && event.idx == 0)
+        sys_.setBlocks("phy0", 0, event.soft, false);
     }
   }
   size_t locks() {
@@ -98,11 +98,13 @@ class HushmoorEndToEndTest : public ::testing::Test {
   // after each look at the locks, so a write made before a release is always
   // seen by the time the release is.
   bool locksBecome(size_t n, int limitMs = 15000) {
-    return runUntil([&] {
-      const size_t now = locks();
-      pumpKernel();
-      return now == n;
-    }, limitMs);
+    return runUntil(
+        [&] {
+          const size_t now = locks();
+          pumpKernel();
+          return now == n;
+        },
+        limitMs);
   }
   static void expectChange(const rfkill_event& event, bool soft) {
     EXPECT_EQ(event.idx, 0u);

@@ -1,20 +1,19 @@
 // JournalLogSink: NSLog's line on standard error and one journal entry per
 // line, sent to a datagram socket of the test's own in place of journald's.
-#include "platform/linux/JournalLogSink.h"
-
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <syslog.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
+
+#include "platform/linux/JournalLogSink.h"
 
 namespace {
 
@@ -38,17 +37,22 @@ TEST(NSLogLine, HasDateProcessIdsAndTheMessage) {
 
 TEST(NSLogLine, PriorityFollowsTheLinePrefix) {
   const std::pair<const char*, int> cases[] = {
-      {"ERROR (f:1): broken", LOG_ERR},  {"WARN (MySleepCallBack:9): x", LOG_WARNING},
-      {"INFO: started", LOG_INFO},       {"ALERT: Error: text [OK]", LOG_NOTICE},
-      {"plain", LOG_NOTICE},             {"", LOG_NOTICE},
+      {"ERROR (f:1): broken", LOG_ERR},
+      {"WARN (MySleepCallBack:9): x", LOG_WARNING},
+      {"INFO: started", LOG_INFO},
+      {"ALERT: Error: text [OK]", LOG_NOTICE},
+      {"plain", LOG_NOTICE},
+      {"", LOG_NOTICE},
   };
-  for (const auto& [message, priority] : cases) EXPECT_EQ(journalPriorityOf(message), priority) << message;
+  for (const auto& [message, priority] : cases)
+    EXPECT_EQ(journalPriorityOf(message), priority) << message;
 }
 
 class JournalLogSinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("hushmoor-journal-" + std::to_string(::getpid()));
+    dir_ =
+        std::filesystem::temp_directory_path() / ("hushmoor-journal-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
     socketPath_ = (dir_ / "socket").string();
     journal_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -65,9 +69,7 @@ class JournalLogSinkTest : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
 
-  JournalLogSink::Options options() const {
-    return {"Hushmoor", socketPath_, stderrPipe_[1]};
-  }
+  JournalLogSink::Options options() const { return {"Hushmoor", socketPath_, stderrPipe_[1]}; }
   std::string readStderr() {
     char buffer[4096];
     const ssize_t n = ::read(stderrPipe_[0], buffer, sizeof buffer);
@@ -91,7 +93,8 @@ class JournalLogSinkTest : public ::testing::Test {
         at = eol + 1;
       } else {
         uint64_t length = 0;
-        for (int i = 7; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(data[end + 1 + i]);
+        for (int i = 7; i >= 0; --i)
+          length = (length << 8) | static_cast<unsigned char>(data[end + 1 + i]);
         fields[name] = data.substr(end + 9, length);
         at = end + 9 + length + 1;
       }
@@ -109,7 +112,8 @@ TEST_F(JournalLogSinkTest, EachLineGoesToStderrAndToTheJournalIntact) {
   JournalLogSink sink(options());
   ASSERT_TRUE(sink.writesJournal());
   const std::string messages[] = {
-      "WARN (MySleepCallBack:42): error trying to turn airport off: Error Domain=NSPOSIXErrorDomain",
+      "WARN (MySleepCallBack:42): error trying to turn airport off: Error "
+      "Domain=NSPOSIXErrorDomain",
       "ALERT: Welcome!: first line\n\nEnjoy,\nYour friends at Kestrova [OK]",
       "100% sure: %s %@ \xc3\xa9t\xc3\xa9 MESSAGE=forged",
   };

@@ -27,14 +27,12 @@ TEST(LogindDelayLimit, WarnsOnlyWhenTheWaitPlusAMarginDoesNotFit) {
     bool problem;
   };
   const Case cases[] = {
-      {5, 5000000, true},     // both defaults: the machine sleeps before the wait ends
-      {0, 5000000, true},     // 0 means 5
-      {-3, 5000000, true},    // a negative delay waits like 0
-      {4, 5000000, false},    // 4 s + 1 s margin just fits
-      {1, 5000000, false},
-      {5, 15000000, false},   // the shipped drop-in
-      {14, 15000000, false},
-      {15, 15000000, true},
+      {5, 5000000, true},   // both defaults: the machine sleeps before the wait ends
+      {0, 5000000, true},   // 0 means 5
+      {-3, 5000000, true},  // a negative delay waits like 0
+      {4, 5000000, false},  // 4 s + 1 s margin just fits
+      {1, 5000000, false},      {5, 15000000, false},  // the shipped drop-in
+      {14, 15000000, false},    {15, 15000000, true},
       {5, std::nullopt, false},  // unknown limit: nothing to say
   };
   for (const Case& c : cases) {
@@ -103,7 +101,9 @@ class PowerSourceLogindTest : public ::testing::Test {
     ASSERT_TRUE(logind_->ok()) << logind_->error();
     PowerSourceLogind::Options options;
     options.logind.busAddress = bus_->address();
-    options.delayLimitObserver = [this](std::optional<uint64_t> limit) { limits_.push_back(limit); };
+    options.delayLimitObserver = [this](std::optional<uint64_t> limit) {
+      limits_.push_back(limit);
+    };
     installPowerSource(std::make_shared<PowerSourceLogind>(options));
   }
   void TearDown() override {
@@ -170,7 +170,8 @@ TEST_F(PowerSourceLogindTest, WillSleepIsHeldUntilAcknowledgedOnceAndWakeRetakes
     EXPECT_EQ(locks(), 1u);
     EXPECT_EQ(IOAllowPowerChange(connection_, id), kIOReturnSuccess);
     EXPECT_TRUE(locksBecome(0));
-    EXPECT_EQ(IOAllowPowerChange(connection_, id), kIOReturnBadArgument) << "second acknowledgement";
+    EXPECT_EQ(IOAllowPowerChange(connection_, id), kIOReturnBadArgument)
+        << "second acknowledgement";
 
     logind_->emitPrepareForSleep(false);
     ASSERT_TRUE(runUntil([&] { return messages_.size() == 2; }));

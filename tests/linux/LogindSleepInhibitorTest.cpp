@@ -1,6 +1,4 @@
 // LogindSleepInhibitor against python-dbusmock's logind on a private bus.
-#include "platform/linux/LogindSleepInhibitor.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/linux/LogindSleepInhibitor.h"
 #include "tests/linux/support/TestBus.h"
 
 namespace {

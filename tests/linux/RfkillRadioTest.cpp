@@ -1,9 +1,5 @@
 // RfkillRadio against a fake sysfs tree laid out like the kernel's, and a
 // plain file in place of /dev/rfkill that captures the exact bytes written.
-#include "platform/linux/RfkillRadio.h"
-
-#include "tests/linux/support/FakeSysfs.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -11,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+#include "platform/linux/RfkillRadio.h"
+#include "tests/linux/support/FakeSysfs.h"
 
 namespace fs = std::filesystem;
 
@@ -46,19 +45,18 @@ TEST_P(RfkillLookupTest, ResolvesNameToRadio) {
   EXPECT_EQ(radio->rfkillIndex(), c.expectedIndex);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, RfkillLookupTest,
-    ::testing::Values(LookupCase{"exact", "wlan0", "wlan0", 3},
-                      LookupCase{"exact_builtin", "wlp2s0", "wlp2s0", 0},
-                      LookupCase{"en1_lowest_ifindex", "en1", "wlp2s0", 0},
-                      LookupCase{"wired", "eth0", nullptr, 0},
-                      LookupCase{"loopback", "lo", nullptr, 0},
-                      LookupCase{"phy_without_rfkill", "wlx0", nullptr, 0},
-                      LookupCase{"absent", "wlan9", nullptr, 0},
-                      LookupCase{"empty", "", nullptr, 0},
-                      LookupCase{"path_escape", "../net/wlan0", nullptr, 0},
-                      LookupCase{"dot_dot", "..", nullptr, 0}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Names, RfkillLookupTest,
+                         ::testing::Values(LookupCase{"exact", "wlan0", "wlan0", 3},
+                                           LookupCase{"exact_builtin", "wlp2s0", "wlp2s0", 0},
+                                           LookupCase{"en1_lowest_ifindex", "en1", "wlp2s0", 0},
+                                           LookupCase{"wired", "eth0", nullptr, 0},
+                                           LookupCase{"loopback", "lo", nullptr, 0},
+                                           LookupCase{"phy_without_rfkill", "wlx0", nullptr, 0},
+                                           LookupCase{"absent", "wlan9", nullptr, 0},
+                                           LookupCase{"empty", "", nullptr, 0},
+                                           LookupCase{"path_escape", "../net/wlan0", nullptr, 0},
+                                           LookupCase{"dot_dot", "..", nullptr, 0}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(RfkillLookup, En1PrefersAnInterfaceOfThatNameAndIgnoresWiredOnes) {
   FakeSysfs sys;
@@ -141,8 +139,8 @@ TEST(RfkillSetPower, FailuresCarryErrnoAndSayWhat) {
     const char* label;
     bool on;
     bool hardBlocked;
-    bool removeDevice;     // the rfkill device disappears after the look-up
-    const char* device;    // nullptr: the capture file
+    bool removeDevice;   // the rfkill device disappears after the look-up
+    const char* device;  // nullptr: the capture file
     int expectedErrno;
     const char* expectedText;
   };

@@ -33,7 +33,8 @@ class FakeSysfs {
     if (!phy.empty()) {
       std::filesystem::create_directories(phyDir(phy));
       write(phyDir(phy) / "name", phy);
-      std::filesystem::create_directory_symlink(std::filesystem::relative(phyDir(phy), dir), dir / "phy80211");
+      std::filesystem::create_directory_symlink(std::filesystem::relative(phyDir(phy), dir),
+                                                dir / "phy80211");
     }
   }
   void addRfkill(const std::string& phy, int index, bool soft, bool hard) {
@@ -53,7 +54,9 @@ class FakeSysfs {
     std::filesystem::remove_all(phyDir(phy) / ("rfkill" + std::to_string(index)));
   }
 
-  RfkillPaths paths() const { return {(root_ / "sys").string(), (root_ / "dev" / "rfkill").string()}; }
+  RfkillPaths paths() const {
+    return {(root_ / "sys").string(), (root_ / "dev" / "rfkill").string()};
+  }
   std::vector<unsigned char> written() const {
     std::ifstream in(root_ / "dev" / "rfkill", std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

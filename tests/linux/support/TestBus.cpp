@@ -87,10 +87,12 @@ PrivateSystemBus::PrivateSystemBus() {
   dir_ = dir;
   g_free(dir);
   const std::string config = dir_ + "/bus.conf";
-  std::ofstream(config) << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+  std::ofstream(config)
+      << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <listen>unix:path=)" << dir_ << R"(/system_bus_socket</listen>
+  <listen>unix:path=)"
+      << dir_ << R"(/system_bus_socket</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow user="*"/>
@@ -105,13 +107,13 @@ PrivateSystemBus::PrivateSystemBus() {
   const char* argv[] = {"dbus-daemon", "--nofork", "--print-address=1", nullptr};
   std::string configArg = "--config-file=" + config;
   const char* full[] = {argv[0], configArg.c_str(), argv[1], argv[2], nullptr};
-  if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(full), nullptr,
-                                // Its stderr only says it cannot raise the fd limit
-                                // when not really root; failures show as no address.
-                                static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH |
-                                                         G_SPAWN_DO_NOT_REAP_CHILD |
-                                                         G_SPAWN_STDERR_TO_DEV_NULL),
-                                nullptr, nullptr, &pid, nullptr, &out, nullptr, &gerror)) {
+  if (!g_spawn_async_with_pipes(
+          nullptr, const_cast<char**>(full), nullptr,
+          // Its stderr only says it cannot raise the fd limit
+          // when not really root; failures show as no address.
+          static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                   G_SPAWN_STDERR_TO_DEV_NULL),
+          nullptr, nullptr, &pid, nullptr, &out, nullptr, &gerror)) {
     error_ = std::string("cannot start dbus-daemon: ") + gerror->message;
     g_error_free(gerror);
     return;
@@ -155,8 +157,8 @@ PrivateSystemBus::~PrivateSystemBus() {
 bool PrivateSystemBus::nameHasOwner(const char* name) const {
   GVariant* reply = g_dbus_connection_call_sync(
       connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-      -1, nullptr, nullptr);
+      "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1,
+      nullptr, nullptr);
   if (reply == nullptr) return false;
   gboolean has = FALSE;
   g_variant_get(reply, "(b)", &has);
@@ -196,17 +198,17 @@ void MockLogind::emitPrepareForSleep(bool start) {
   GVariantBuilder args;
   g_variant_builder_init(&args, G_VARIANT_TYPE("av"));
   g_variant_builder_add(&args, "v", g_variant_new_boolean(start));
-  GVariant* reply = call("org.freedesktop.DBus.Mock", "EmitSignal",
-                         g_variant_new("(sssav)", "org.freedesktop.login1.Manager",
-                                       "PrepareForSleep", "b", &args),
-                         nullptr);
+  GVariant* reply = call(
+      "org.freedesktop.DBus.Mock", "EmitSignal",
+      g_variant_new("(sssav)", "org.freedesktop.login1.Manager", "PrepareForSleep", "b", &args),
+      nullptr);
   if (reply != nullptr) g_variant_unref(reply);
 }
 
 std::vector<Inhibitor> MockLogind::inhibitors() {
   std::vector<Inhibitor> result;
-  GVariant* reply = call("org.freedesktop.login1.Manager", "ListInhibitors", nullptr,
-                         "(a(ssssuu))");
+  GVariant* reply =
+      call("org.freedesktop.login1.Manager", "ListInhibitors", nullptr, "(a(ssssuu))");
   if (reply == nullptr) return result;
   GVariantIter* iter = nullptr;
   g_variant_get(reply, "(a(ssssuu))", &iter);

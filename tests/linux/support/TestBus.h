@@ -48,7 +48,8 @@ class PrivateSystemBus {
   GDBusConnection* connection_ = nullptr;
 };
 
-using Inhibitor = std::tuple<std::string, std::string, std::string, std::string>;  // what who why mode
+using Inhibitor =
+    std::tuple<std::string, std::string, std::string, std::string>;  // what who why mode
 
 class MockLogind {
  public:
