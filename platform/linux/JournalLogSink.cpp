@@ -86,7 +86,8 @@ bool JournalLogSink::sendToJournal(std::string_view message) {
   std::string entry = "PRIORITY=" + std::to_string(journalPriorityOf(message)) + "\n";
   entry += "SYSLOG_IDENTIFIER=" + options_.identifier + "\n";
   entry += "SYSLOG_PID=" + std::to_string(::getpid()) + "\n";
-  if (message.find('\n') == std::string_view::npos) {
+  // The length-prefixed form carries any bytes, line breaks and NULs included.
+  if (message.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos) {
     entry += "MESSAGE=";
     entry.append(message);
     entry += '\n';

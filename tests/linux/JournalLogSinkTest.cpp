@@ -116,6 +116,7 @@ TEST_F(JournalLogSinkTest, EachLineGoesToStderrAndToTheJournalIntact) {
       "Domain=NSPOSIXErrorDomain",
       "ALERT: Welcome!: first line\n\nEnjoy,\nYour friends at Kestrova [OK]",
       "100% sure: %s %@ \xc3\xa9t\xc3\xa9 MESSAGE=forged",
+      std::string("INFO: a NUL \0 inside", 20),
   };
   for (const std::string& message : messages) {
     SCOPED_TRACE(message);
