@@ -1,0 +1,26 @@
+// NSLog's sink over JournalLogSink. The lock keeps lines logged from several
+// threads whole on both outputs.
+#include "platform/foundation/LogSinkJournal.h"
+
+#include <mutex>
+
+namespace {
+
+class JournalSink : public LogSink {
+ public:
+  explicit JournalSink(JournalLogSink::Options options) : sink_(std::move(options)) {}
+  void writeLogMessage(std::string_view message) override {
+    std::lock_guard lock(mutex_);
+    sink_.log(message);
+  }
+
+ private:
+  std::mutex mutex_;
+  JournalLogSink sink_;
+};
+
+}  // namespace
+
+std::shared_ptr<LogSink> makeJournalLogSink(JournalLogSink::Options options) {
+  return std::make_shared<JournalSink>(std::move(options));
+}

@@ -1,0 +1,57 @@
+// logind as the power source of IOKit's power calls.
+#include "platform/iokit/PowerSourceLogind.h"
+
+#include <string>
+
+#include "platform/foundation/NSLog.h"
+#include "platform/iokit/IOMessage.h"
+
+uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
+  auto registration = std::make_unique<Registration>();
+  registration->deliver = std::move(deliver);
+  Registration* raw = registration.get();
+  std::string error;
+  registration->logind = LogindSleepInhibitor::start(
+      options_.logind, [this, raw](bool goingToSleep) { onSleepSignal(*raw, goingToSleep); },
+      &error);
+  if (!registration->logind) {
+    // The caller only learns "0"; the reason belongs in the log.
+    NSLog("WARN (%s:%d): no sleep notifications from systemd-logind: %s", __func__, __LINE__,
+          error);
+    return 0;
+  }
+  const uint32_t number = ++lastRegistration_;
+  const std::optional<uint64_t> limit = registration->logind->inhibitDelayMaxUSec();
+  registrations_.emplace(number, std::move(registration));
+  if (options_.delayLimitObserver) options_.delayLimitObserver(limit);
+  return number;
+}
+
+void PowerSourceLogind::onSleepSignal(Registration& registration, bool goingToSleep) {
+  const intptr_t id = ++lastNotification_;
+  if (goingToSleep) {
+    registration.unacknowledgedSleeps.insert(id);
+    registration.deliver(kIOMessageSystemWillSleep, id);
+  } else {
+    // The wake (or a failed sleep) ends every announced sleep: an
+    // acknowledgement arriving late must not close the lock just taken again
+    // for the next one.
+    registration.unacknowledgedSleeps.clear();
+    registration.deliver(kIOMessageSystemHasPoweredOn, id);
+  }
+}
+
+bool PowerSourceLogind::allowPowerChange(uint32_t registration, intptr_t notificationID) {
+  auto it = registrations_.find(registration);
+  if (it == registrations_.end()) return false;
+  Registration& r = *it->second;
+  if (r.unacknowledgedSleeps.erase(notificationID) == 0) return false;
+  r.logind->releaseLock();
+  return true;
+}
+
+void PowerSourceLogind::deregister(uint32_t registration) {
+  // Destroying the logind client drops the subscription and the lock, so an
+  // unacknowledged sleep goes ahead without us.
+  registrations_.erase(registration);
+}

@@ -1,0 +1,76 @@
+// A private D-Bus daemon that stands in for the system bus, and
+// python-dbusmock's logind on it. Nothing of the machine's own buses is used.
+#pragma once
+
+#include <gio/gio.h>
+#include <sys/types.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+// Iterates the thread-default main context until the condition holds;
+// false when it still does not after the limit (a hang guard, not a timing check).
+bool runUntil(const std::function<bool()>& condition, int limitMs = 10000);
+
+// Starts a child with the given environment changes ("NAME=value" sets,
+// "NAME" removes); its standard output goes to /dev/null, its standard error
+// to stderrFile when one is named. Returns the pid, or -1.
+pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
+                 std::string* error, const std::string& stderrFile = "");
+// SIGTERM, then reaps it.
+void stopChild(pid_t& pid);
+// Reaps the child once it has ended, iterating the main context meanwhile;
+// its wait status, or nothing when it is still running after the limit.
+std::optional<int> waitForExit(pid_t pid, int limitMs = 10000);
+
+class PrivateSystemBus {
+ public:
+  PrivateSystemBus();
+  ~PrivateSystemBus();
+  PrivateSystemBus(const PrivateSystemBus&) = delete;
+  PrivateSystemBus& operator=(const PrivateSystemBus&) = delete;
+
+  bool ok() const { return connection_ != nullptr; }
+  const std::string& error() const { return error_; }
+  const std::string& address() const { return address_; }
+  // The test's own client connection to the bus.
+  GDBusConnection* connection() const { return connection_; }
+  bool nameHasOwner(const char* name) const;
+
+ private:
+  std::string dir_;
+  std::string address_;
+  std::string error_;
+  pid_t pid_ = -1;
+  GDBusConnection* connection_ = nullptr;
+};
+
+using Inhibitor =
+    std::tuple<std::string, std::string, std::string, std::string>;  // what who why mode
+
+class MockLogind {
+ public:
+  // Starts dbusmock with Hushmoor's logind template and waits for its name.
+  explicit MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec = 5000000);
+  ~MockLogind();
+  MockLogind(const MockLogind&) = delete;
+  MockLogind& operator=(const MockLogind&) = delete;
+
+  bool ok() const { return running_; }
+  const std::string& error() const { return error_; }
+  void stop();
+
+  void emitPrepareForSleep(bool start);
+  std::vector<Inhibitor> inhibitors();
+  void failInhibit(const std::string& errorName, unsigned times);
+
+ private:
+  GVariant* call(const char* interface, const char* method, GVariant* args, const char* replyType);
+  PrivateSystemBus& bus_;
+  pid_t pid_ = -1;
+  bool running_ = false;
+  std::string error_;
+};
