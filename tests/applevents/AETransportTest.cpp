@@ -77,6 +77,45 @@ class AETransport : public ::testing::Test {
   TemporaryUserEnvironment environment_;
 };
 
+// Where a process of this pid would publish itself under the test creator.
+std::string socketPath(pid_t pid) {
+  return ae_runtime::folder().value_or("/nonexistent") + "/" +
+         ae_runtime::socketName(pid, kTestCreator);
+}
+
+// A Unix socket bound at the path (or connected to it); -1 on failure.
+int unixSocket(const std::string& path, bool connectToIt = false) {
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, path.c_str());
+  auto* a = reinterpret_cast<sockaddr*>(&address);
+  if ((connectToIt ? connect(fd, a, sizeof address) : bind(fd, a, sizeof address)) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
+// A child process that runs serve(readyFd); returned once it has written to
+// readyFd (-1 when it ended before that).
+template <class Serve>
+pid_t forkPeer(Serve serve) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    close(ready[0]);
+    serve(ready[1]);
+    _exit(0);
+  }
+  close(ready[1]);
+  char byte;
+  bool ok = read(ready[0], &byte, 1) == 1;
+  close(ready[0]);
+  if (ok) return child;
+  waitpid(child, nullptr, 0);
+  return -1;
+}
+
 TEST_F(AETransport, RepliesMatchTheirRequests) {
   ThreadedServer server(echo);
   ASSERT_EQ(server.status(), noErr);
@@ -120,14 +159,9 @@ TEST_F(AETransport, AProcessThatIsNotRunningIsNotFound) {
 
 TEST_F(AETransport, APeerThatNeverAnswersTimesOutOnTime) {
   // A published socket that accepts connections (the backlog) but never reads.
-  auto folder = ae_runtime::folder();
-  ASSERT_TRUE(folder);
-  std::string path = *folder + "/" + ae_runtime::socketName(getpid(), kTestCreator);
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strcpy(address.sun_path, path.c_str());
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  std::string path = socketPath(getpid());
+  int fd = unixSocket(path);
+  ASSERT_GE(fd, 0);
   ASSERT_EQ(listen(fd, 4), 0);
 
   ScopedAEDesc event, reply;
@@ -144,45 +178,11 @@ TEST_F(AETransport, APeerThatNeverAnswersTimesOutOnTime) {
   unlink(path.c_str());
 }
 
-// A child process that serves one connection with the given behaviour.
-template <class Behaviour>
-pid_t forkPeer(const std::string& path, Behaviour behaviour) {
-  int ready[2];
-  if (pipe(ready) != 0) return -1;
-  pid_t child = fork();
-  if (child == 0) {
-    close(ready[0]);
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) _exit(2);
-    behaviour(fd, ready[1]);
-    _exit(0);
-  }
-  close(ready[1]);
-  char byte;
-  if (read(ready[0], &byte, 1) != 1) child = -1;
-  close(ready[0]);
-  return child;
-}
-
 TEST_F(AETransport, APeerThatDiesMidRequestEndsTheCall) {
-  auto folder = ae_runtime::folder();
-  ASSERT_TRUE(folder);
-  int pidPipe[2];
-  ASSERT_EQ(pipe(pidPipe), 0);
   // The child publishes itself under its own pid, reads part of a request and dies.
-  pid_t child = fork();
-  if (child == 0) {
-    std::string path = *folder + "/" + ae_runtime::socketName(getpid(), kTestCreator);
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 1))
-      _exit(2);
-    if (write(pidPipe[1], "x", 1) != 1) _exit(3);
+  pid_t child = forkPeer([](int ready) {
+    int fd = unixSocket(socketPath(getpid()));
+    if (fd < 0 || listen(fd, 1) != 0 || write(ready, "x", 1) != 1) _exit(2);
     // Look-ups probe the socket with empty connections; the request is the
     // first connection that carries data.
     for (;;) {
@@ -191,11 +191,8 @@ TEST_F(AETransport, APeerThatDiesMidRequestEndsTheCall) {
       if (read(connection, header, sizeof header) > 0) _exit(0);  // gone before answering
       close(connection);
     }
-  }
-  char byte;
-  ASSERT_EQ(read(pidPipe[0], &byte, 1), 1);
-  close(pidPipe[0]);
-  close(pidPipe[1]);
+  });
+  ASSERT_GT(child, 0);
   ScopedAEDesc event, reply;
   makeEvent(child, kAEGetData, &event);
   auto start = Clock::now();
@@ -206,15 +203,14 @@ TEST_F(AETransport, APeerThatDiesMidRequestEndsTheCall) {
 
 TEST_F(AETransport, APeerOfAnotherUserIsRefused) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run a peer as nobody";
-  auto folder = ae_runtime::folder();
-  ASSERT_TRUE(folder);
-  std::string path = *folder + "/" + ae_runtime::socketName(getpid(), kTestCreator);
+  std::string path = socketPath(getpid());
   // The socket is bound here, then the peer becomes nobody before it listens,
   // so the connection's peer credentials are nobody's.
-  pid_t child = forkPeer(path, [](int fd, int ready) {
-    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(5);
-    if (listen(fd, 1) != 0) _exit(6);
-    if (write(ready, "x", 1) != 1) _exit(7);
+  pid_t child = forkPeer([&path](int ready) {
+    int fd = unixSocket(path);
+    if (fd < 0 || setgid(65534) != 0 || setuid(65534) != 0 || listen(fd, 1) != 0 ||
+        write(ready, "x", 1) != 1)
+      _exit(5);
     for (;;) {  // look-ups probe first; serve every connection until killed
       int connection = accept(fd, nullptr, nullptr);
       char buffer[64];
@@ -242,11 +238,8 @@ TEST_F(AETransport, TheServerRefusesClientsOfAnotherUser) {
     // Effective user nobody (what the server sees), while file access stays root's.
     if (setresgid(65534, 65534, 0) != 0 || setresuid(65534, 65534, 0) != 0) _exit(5);
     setfsuid(0);
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) _exit(6);
+    int fd = unixSocket(path, true);
+    if (fd < 0) _exit(6);
     char buffer[8];
     // The server closes the connection at once: end of file, not a hang.
     _exit(read(fd, buffer, sizeof buffer) == 0 ? 0 : 7);

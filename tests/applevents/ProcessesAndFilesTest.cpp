@@ -127,18 +127,12 @@ TEST_F(ProcessesAndFiles, ApplicationsAreFoundByCreatorInTheSearchFolders) {
             kLSApplicationNotFoundErr);
 }
 
-TEST_F(ProcessesAndFiles, SystemEventsIsABundleWithItsCreator) {
-  FSRef ref;
-  ASSERT_EQ(LSFindApplicationForInfo(FOUR_CHAR_CODE("sevs"), nullptr, nullptr, &ref, nullptr),
-            noErr);
-  EXPECT_EQ(ref.path, std::string(HUSHMOOR_TEST_APPLICATIONS_DIR) + "/System Events.app");
-}
-
 TEST_F(ProcessesAndFiles, LaunchingARunningApplicationReturnsTheRunningOne) {
   std::string published = publish(getpid(), FOUR_CHAR_CODE("sevs"));
   FSRef ref;
   ASSERT_EQ(LSFindApplicationForInfo(FOUR_CHAR_CODE("sevs"), nullptr, nullptr, &ref, nullptr),
             noErr);
+  EXPECT_EQ(ref.path, std::string(HUSHMOOR_TEST_APPLICATIONS_DIR) + "/System Events.app");
   LSApplicationParameters params = {0, kLSLaunchDefaults, &ref, nullptr, nullptr, nullptr, nullptr};
   ProcessSerialNumber psn{};
   ASSERT_EQ(LSOpenApplication(&params, &psn), noErr);

@@ -11,32 +11,33 @@
 
 namespace {
 
-TEST(CFObjects, ArrayRetainsItsValuesAndReleasesThemWhenItGoes) {
-  CFStringRef value = CFString::create("x");
-  CFMutableArrayRef array = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-  ASSERT_NE(array, nullptr);
-  CFArrayAppendValue(array, value);
-  CFArrayAppendValue(array, value);
-  EXPECT_EQ(CFGetRetainCount(value), 3);
-  EXPECT_EQ(CFArrayGetCount(array), 2);
-  EXPECT_EQ(CFArrayGetValueAtIndex(array, 1), value);
-  CFRelease(array);
-  EXPECT_EQ(CFGetRetainCount(value), 1);
-  CFRelease(value);
+CFURLRef fileURL(const std::string& path, bool isDirectory = false) {
+  return CFURLCreateFromFileSystemRepresentation(
+      nullptr, reinterpret_cast<const UInt8*>(path.data()), CFIndex(path.size()), isDirectory);
 }
 
-TEST(CFObjects, ArrayWithoutCallbacksLeavesValuesAlone) {
-  CFStringRef value = CFString::create("x");
-  CFMutableArrayRef array = CFArrayCreateMutable(kCFAllocatorDefault, 0, nullptr);
-  CFArrayAppendValue(array, value);
-  EXPECT_EQ(CFGetRetainCount(value), 1);
-  CFRelease(array);
-  CFRelease(value);
+TEST(CFObjects, ArraysRetainTheirValuesOnlyWithCallbacks) {
+  const struct {
+    const CFArrayCallBacks* callbacks;
+    CFIndex retainsWhileHeld;
+  } cases[] = {{&kCFTypeArrayCallBacks, 3}, {nullptr, 1}};
+  for (const auto& c : cases) {
+    CFStringRef value = CFString::create("x");
+    CFMutableArrayRef array = CFArrayCreateMutable(kCFAllocatorDefault, 0, c.callbacks);
+    ASSERT_NE(array, nullptr);
+    CFArrayAppendValue(array, value);
+    CFArrayAppendValue(array, value);
+    EXPECT_EQ(CFGetRetainCount(value), c.retainsWhileHeld);
+    EXPECT_EQ(CFArrayGetCount(array), 2);
+    EXPECT_EQ(CFArrayGetValueAtIndex(array, 1), value);
+    CFRelease(array);
+    EXPECT_EQ(CFGetRetainCount(value), 1) << "released with the array";
+    CFRelease(value);
+  }
 }
 
 TEST(CFObjects, DictionaryFindsValuesByEqualKeysAndOwnsThem) {
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>("/a b"), 4, false);
+  CFURLRef url = fileURL("/a b");
   CFStringRef otherKey = CFString::create("URL");  // equal to, not the same as, CFSTR("URL")
   const void* keys[] = {CFSTR("URL"), CFSTR("Hidden")};
   const void* values[] = {url, kCFBooleanTrue};
@@ -75,13 +76,11 @@ TEST(CFObjects, ConstantsAreSharedAndImmortal) {
   EXPECT_EQ(CFSTR("URL")->utf8(), "URL");
 }
 
-struct URLCase {
-  std::string input;
-  std::string path;  // "" when no URL is made
-};
-
 TEST(CFObjects, FileURLsFromPaths) {
-  const URLCase cases[] = {
+  const struct {
+    std::string input;
+    std::string path;  // "" when no URL is made
+  } cases[] = {
       {"/tmp/x", "/tmp/x"},
       {"/tmp/with space/", "/tmp/with space"},
       {"/", "/"},
@@ -91,9 +90,7 @@ TEST(CFObjects, FileURLsFromPaths) {
       {std::string("/a\0b", 4), ""},
   };
   for (const auto& c : cases) {
-    CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-        nullptr, reinterpret_cast<const UInt8*>(c.input.data()),
-        static_cast<CFIndex>(c.input.size()), false);
+    CFURLRef url = fileURL(c.input);
     if (c.path.empty()) {
       EXPECT_EQ(url, nullptr) << c.input;
       continue;
@@ -102,20 +99,15 @@ TEST(CFObjects, FileURLsFromPaths) {
     EXPECT_EQ(url->path(), c.path);
     CFRelease(url);
   }
-}
-
-TEST(CFObjects, RelativePathsAreTakenAgainstTheCurrentFolder) {
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>("rel"), 3, false);
-  ASSERT_NE(url, nullptr);
-  EXPECT_EQ(url->path().front(), '/');
-  EXPECT_EQ(url->path().substr(url->path().size() - 4), "/rel");
-  CFRelease(url);
+  CFURLRef relative = fileURL("rel");  // taken against the current folder
+  ASSERT_NE(relative, nullptr);
+  EXPECT_EQ(relative->path().front(), '/');
+  EXPECT_EQ(relative->path().substr(relative->path().size() - 4), "/rel");
+  CFRelease(relative);
 }
 
 TEST(CFObjects, FileSystemRepresentationNeedsRoomForTheTerminator) {
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>("/abc"), 4, false);
+  CFURLRef url = fileURL("/abc");
   UInt8 small[4], exact[5];
   EXPECT_FALSE(CFURLGetFileSystemRepresentation(url, true, small, sizeof small));
   EXPECT_TRUE(CFURLGetFileSystemRepresentation(url, true, exact, sizeof exact));
@@ -127,12 +119,7 @@ TEST(CFObjects, FileSystemRepresentationNeedsRoomForTheTerminator) {
 }
 
 TEST(CFObjects, EqualityFollowsContent) {
-  CFURLRef a = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>("/x/"), 3, false);
-  CFURLRef b = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>("/x"), 2, false);
-  CFURLRef dir = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>("/x"), 2, true);
+  CFURLRef a = fileURL("/x/"), b = fileURL("/x"), dir = fileURL("/x", true);
   EXPECT_TRUE(CFEqual(a, b));
   EXPECT_FALSE(CFEqual(a, dir));
   EXPECT_FALSE(CFEqual(a, kCFBooleanTrue));

@@ -1,106 +1,84 @@
 // Conversion of System Events' list of records into LoginItemRecords.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <cstring>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "loginitems/LoginItemsAEInternal.h"
 #include "platform/applevents/ScopedAEDesc.h"
 
 namespace {
 
-constexpr AEKeyword kPath = FOUR_CHAR_CODE("ppth");
-constexpr AEKeyword kHidden = FOUR_CHAR_CODE("hidn");
-
-void addRecord(AEDescList* list, const std::function<void(AERecord*)>& fill) {
-  ScopedAEDesc record;
-  AECreateList(nullptr, 0, true, &record);
-  fill(&record);
-  AEPutDesc(list, 0, &record.get());
-}
-
-void putPath(AERecord* r, const std::string& path) {
-  AEPutParamPtr(r, kPath, typeUTF8Text, path.data(), Size(path.size()));
-}
-
-struct Case {
-  const char* name;
-  std::function<void(AEDescList*)> build;
-  OSStatus status;
-  std::vector<std::pair<std::string, bool>> items;
+struct Field {
+  DescType type;
+  std::vector<UInt8> data;
 };
 
+template <class T>
+Field field(DescType type, T value) {
+  Field f{type, std::vector<UInt8>(sizeof value)};
+  std::memcpy(f.data.data(), &value, sizeof value);
+  return f;
+}
+
+Field utf8(const std::string& text) { return {typeUTF8Text, {text.begin(), text.end()}}; }
+
+// One element of the list: a record with the fields given, or a plain 'long'.
+struct Element {
+  Element(std::optional<Field> p = {}, std::optional<Field> h = {}, bool r = true)
+      : path(std::move(p)), hidden(std::move(h)), record(r) {}
+  std::optional<Field> path, hidden;
+  bool record;
+};
+
+void put(AERecord* record, AEKeyword key, const std::optional<Field>& f) {
+  if (f) AEPutParamPtr(record, key, f->type, f->data.data(), Size(f->data.size()));
+}
+
 TEST(CreateCFArrayFromAEDescList, ConvertsWholeListsOrNothing) {
-  const Case cases[] = {
-      {"empty list", [](AEDescList*) {}, noErr, {}},
-      {"path and hidden",
-       [](AEDescList* l) {
-         addRecord(l, [](AERecord* r) {
-           putPath(r, "/nowhere/a b");
-           Boolean yes = 1;
-           AEPutParamPtr(r, kHidden, typeBoolean, &yes, 1);
-         });
-       },
-       noErr,
-       {{"/nowhere/a b", true}}},
+  const Field yes = field(typeBoolean, Boolean(1));
+  const Field utxt{typeUnicodeText, {'/', 0, 'p', 0, 0xE4, 0, 't', 0, 'h', 0}};
+  const struct {
+    const char* name;
+    std::vector<Element> list;
+    OSStatus status;
+    std::vector<std::tuple<std::string, bool, bool>> items;  // path, hidden, folder
+  } cases[] = {
+      {"empty list", {}, noErr, {}},
+      {"path and hidden", {{utf8("/nowhere/a b"), yes}}, noErr, {{"/nowhere/a b", true, false}}},
       {"hidden as any nonzero byte",
-       [](AEDescList* l) {
-         addRecord(l, [](AERecord* r) {
-           putPath(r, "/x");
-           Boolean odd = 7;
-           AEPutParamPtr(r, kHidden, typeBoolean, &odd, 1);
-         });
-       },
+       {{utf8("/x"), field(typeBoolean, Boolean(7))}},
        noErr,
-       {{"/x", true}}},
+       {{"/x", true, false}}},
       {"unreadable hidden is false",
-       [](AEDescList* l) {
-         addRecord(l, [](AERecord* r) {
-           putPath(r, "/x");
-           SInt32 two = 2;
-           AEPutParamPtr(r, kHidden, typeSInt32, &two, 4);
-         });
-       },
+       {{utf8("/x"), field(typeSInt32, SInt32(2))}},
        noErr,
-       {{"/x", false}}},
-      {"path as Unicode text",
-       [](AEDescList* l) {
-         addRecord(l, [](AERecord* r) {
-           std::u16string text = u"/p\u00e4th";
-           AEPutParamPtr(r, kPath, typeUnicodeText, text.data(), Size(text.size() * 2));
-         });
-       },
-       noErr,
-       {{"/p\xC3\xA4th", false}}},
-      {"missing path fails the whole list",
-       [](AEDescList* l) {
-         addRecord(l, [](AERecord* r) { putPath(r, "/first"); });
-         addRecord(l, [](AERecord*) {});
-       },
-       errAEDescNotFound,
-       {}},
-      {"an item that is not a record",
-       [](AEDescList* l) {
-         SInt32 n = 1;
-         AEPutPtr(l, 0, typeSInt32, &n, 4);
-       },
-       errAECoercionFail,
-       {}},
-      {"a path that is not text",
-       [](AEDescList* l) {
-         addRecord(l, [](AERecord* r) {
-           SInt32 n = 1;
-           AEPutParamPtr(r, kPath, typeSInt32, &n, 4);
-         });
-       },
-       errAECoercionFail,
-       {}},
+       {{"/x", false, false}}},
+      {"path as Unicode text", {{utxt}}, noErr, {{"/p\xC3\xA4th", false, false}}},
+      {"an existing folder", {{utf8("/tmp")}}, noErr, {{"/tmp", false, true}}},
+      {"an item that is not a record", {{{}, {}, false}}, errAECoercionFail, {}},
+      {"a path that is not text", {{field(typeSInt32, SInt32(1))}}, errAECoercionFail, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ScopedAEDesc list;
     AECreateList(nullptr, 0, false, &list);
-    c.build(&list);
+    for (const auto& element : c.list) {
+      ScopedAEDesc record;
+      if (element.record) {
+        AECreateList(nullptr, 0, true, &record);
+      } else {
+        SInt32 n = 1;
+        AECreateDesc(typeSInt32, &n, 4, &record);
+      }
+      put(&record, FOUR_CHAR_CODE("ppth"), element.path);
+      put(&record, FOUR_CHAR_CODE("hidn"), element.hidden);
+      AEPutDesc(&list, 0, &record.get());
+    }
     CFArrayRef items = nullptr;
     EXPECT_EQ(CreateCFArrayFromAEDescList(&list.get(), &items), c.status);
     if (c.status != noErr) {
@@ -110,28 +88,16 @@ TEST(CreateCFArrayFromAEDescList, ConvertsWholeListsOrNothing) {
     ASSERT_NE(items, nullptr);
     ASSERT_EQ(CFArrayGetCount(items), CFIndex(c.items.size()));
     for (CFIndex i = 0; i < CFArrayGetCount(items); ++i) {
+      const auto& [path, hidden, folder] = c.items[std::size_t(i)];
       auto dict = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(items, i));
       auto url = static_cast<CFURLRef>(CFDictionaryGetValue(dict, CFSTR("URL")));
-      auto hidden = static_cast<CFBooleanRef>(CFDictionaryGetValue(dict, CFSTR("Hidden")));
-      EXPECT_EQ(url->path(), c.items[std::size_t(i)].first);
-      EXPECT_FALSE(url->isDirectory()) << "a missing path is taken as a file";
-      EXPECT_EQ(CFBooleanGetValue(hidden) != 0, c.items[std::size_t(i)].second);
+      auto hide = static_cast<CFBooleanRef>(CFDictionaryGetValue(dict, CFSTR("Hidden")));
+      EXPECT_EQ(url->path(), path);
+      EXPECT_EQ(url->isDirectory(), folder) << "a missing path is taken as a file";
+      EXPECT_EQ(CFBooleanGetValue(hide) != 0, hidden);
     }
     CFRelease(items);
   }
-}
-
-TEST(CreateCFArrayFromAEDescList, AnExistingFolderBecomesAFolderURL) {
-  ScopedAEDesc list;
-  AECreateList(nullptr, 0, false, &list);
-  addRecord(&list, [](AERecord* r) { putPath(r, "/tmp"); });
-  CFArrayRef items = nullptr;
-  ASSERT_EQ(CreateCFArrayFromAEDescList(&list.get(), &items), noErr);
-  auto dict = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(items, 0));
-  auto url = static_cast<CFURLRef>(CFDictionaryGetValue(dict, CFSTR("URL")));
-  EXPECT_TRUE(url->isDirectory());
-  EXPECT_EQ(url->path(), "/tmp");
-  CFRelease(items);
 }
 
 }  // namespace

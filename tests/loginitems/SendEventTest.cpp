@@ -30,20 +30,6 @@ TEST_F(SendEventTest, AReplyWithoutErrorNumberGoesToTheCaller) {
   EXPECT_EQ(reply.descriptorType, typeNull);
 }
 
-TEST_F(SendEventTest, AnErrorNumberBecomesTheStatusAndNoReplyIsHandedOut) {
-  AppleEvent reply = nullDescriptor;
-  EXPECT_EQ(SendEventToSystemEventsWithParameters(FOUR_CHAR_CODE("zzzz"), FOUR_CHAR_CODE("zzzz"),
-                                                  &reply, (AEKeyword)0),
-            errAEEventNotHandled);
-  EXPECT_EQ(reply.descriptorType, typeNull);
-  // An empty parameter list: the get-data event arrives without its object.
-  EXPECT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &reply, (AEKeyword)0),
-            errAEDescNotFound);
-  EXPECT_EQ(reply.descriptorType, typeNull);
-  EXPECT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, nullptr, (AEKeyword)0),
-            errAEDescNotFound);
-}
-
 TEST_F(SendEventTest, ParametersStayTheCallers) {
   AEDesc number = nullDescriptor;
   SInt32 value = 7;

@@ -1,10 +1,10 @@
 // Exec lines of login items.
 #include <glib.h>
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 
 #include "systemevents/DesktopEntryExec.h"
@@ -33,27 +33,23 @@ TEST(DesktopEntryExec, ArgumentsAreQuotedAndReservedCharactersEscaped) {
   for (const auto& c : cases) EXPECT_EQ(quoteExecArgument(c.in), c.out) << c.in;
 }
 
+void writeFile(const std::string& path, const std::string& text, mode_t mode) {
+  std::ofstream(path) << text;
+  chmod(path.c_str(), mode);
+}
+
 TEST(DesktopEntryExec, ExecDependsOnWhatThePathIs) {
   TemporaryUserEnvironment environment;
-  std::string root = environment.root();
-  std::string bundle = root + "/My App.app";
-  ASSERT_EQ(std::system(("mkdir -p '" + bundle + "/Contents/MacOS'").c_str()), 0);
-  std::string inner = bundle + "/Contents/MacOS/My App";
-  std::ofstream(inner) << "#!/bin/sh\n";
-  chmod(inner.c_str(), 0755);
-  std::string tool = root + "/tool";
-  std::ofstream(tool) << "#!/bin/sh\n";
-  chmod(tool.c_str(), 0755);
-  std::string document = root + "/notes.txt";
-  std::ofstream(document) << "x";
-  std::string emptyBundle = root + "/Empty.app";
-  ASSERT_EQ(std::system(("mkdir -p '" + emptyBundle + "'").c_str()), 0);
-
-  EXPECT_EQ(execLineForPath(bundle), quoteExecArgument(inner));
-  EXPECT_EQ(execLineForPath(tool), quoteExecArgument(tool));
-  EXPECT_EQ(execLineForPath(document), "xdg-open " + quoteExecArgument(document));
-  EXPECT_EQ(execLineForPath(emptyBundle), "xdg-open " + quoteExecArgument(emptyBundle));
-  EXPECT_EQ(execLineForPath(root + "/gone"), "xdg-open " + quoteExecArgument(root + "/gone"));
+  std::string root = environment.root(), bundle = root + "/My App.app";
+  ASSERT_EQ(g_mkdir_with_parents((bundle + "/Contents/MacOS").c_str(), 0700), 0);
+  ASSERT_EQ(g_mkdir((root + "/Empty.app").c_str(), 0700), 0);
+  writeFile(bundle + "/Contents/MacOS/My App", "#!/bin/sh\n", 0755);
+  writeFile(root + "/tool", "#!/bin/sh\n", 0755);
+  writeFile(root + "/notes.txt", "x", 0644);
+  EXPECT_EQ(execLineForPath(bundle), quoteExecArgument(bundle + "/Contents/MacOS/My App"));
+  EXPECT_EQ(execLineForPath(root + "/tool"), quoteExecArgument(root + "/tool"));
+  for (const char* other : {"/notes.txt", "/Empty.app", "/gone"})
+    EXPECT_EQ(execLineForPath(root + other), "xdg-open " + quoteExecArgument(root + other));
 }
 
 // Runs an Exec line the way a desktop does: the quoting undone, %% made %.
@@ -84,8 +80,7 @@ TEST(DesktopEntryExec, ExecLinesStartTheRightProgramForAwkwardNames) {
   for (const auto& name : names) {
     std::string program = environment.root() + "/" + name;
     std::string marker = environment.root() + "/ran";
-    std::ofstream(program) << "#!/bin/sh\ntouch '" << marker << "'\n";
-    chmod(program.c_str(), 0755);
+    writeFile(program, "#!/bin/sh\ntouch '" + marker + "'\n", 0755);
     std::string exec = execLineForPath(program);
     for (unsigned char c : exec) EXPECT_GE(c, 0x20) << "no control characters in " << exec;
     EXPECT_TRUE(runExecLine(exec)) << exec;

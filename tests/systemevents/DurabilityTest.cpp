@@ -1,7 +1,6 @@
 // System Events killed at random moments of adding and removing: afterwards
 // every entry parses and the list is a state that some prefix of the work
 // produced.
-#include <dirent.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -92,13 +92,10 @@ TEST(Durability, KillsAtRandomMomentsLeaveAConsistentList) {
 
     auto items = store.list();  // skips and reports unreadable entries
     int desktopFiles = 0;
-    if (DIR* dir = opendir(environment.autostartFolder().c_str())) {  // none before the first add
-      while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name.size() > 8 && name.compare(name.size() - 8, 8, ".desktop") == 0) ++desktopFiles;
-      }
-      closedir(dir);
-    }
+    std::error_code noFolder;  // none before the first add
+    for (const auto& entry :
+         std::filesystem::directory_iterator(environment.autostartFolder(), noFolder))
+      desktopFiles += entry.path().extension() == ".desktop";
     ASSERT_EQ(static_cast<int>(items.size()), desktopFiles) << "every entry parses";
     int previous = -1;
     for (const auto& item : items) {

@@ -101,31 +101,23 @@ TEST_F(LoginItemStoreTest, EntriesAreValidDesktopFilesForAwkwardPaths) {
   ASSERT_EQ(items.size(), std::size(awkward));
   for (std::size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(items[i].path, awkward[i]);
-    std::string command = "desktop-file-validate '" + items[i].file + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0) << awkward[i];
-    GKeyFile* keys = g_key_file_new();
+    EXPECT_EQ(std::system(("desktop-file-validate '" + items[i].file + "'").c_str()), 0)
+        << awkward[i];
+    g_autoptr(GKeyFile) keys = g_key_file_new();
     ASSERT_TRUE(g_key_file_load_from_file(keys, items[i].file.c_str(), G_KEY_FILE_NONE, nullptr));
     // Hidden=true would delete the entry for the desktop; the flag lives elsewhere.
     EXPECT_FALSE(g_key_file_has_key(keys, "Desktop Entry", "Hidden", nullptr));
-    gchar* exec = g_key_file_get_string(keys, "Desktop Entry", "Exec", nullptr);
+    g_autofree gchar* exec = g_key_file_get_string(keys, "Desktop Entry", "Exec", nullptr);
+    g_auto(GStrv) argv = nullptr;
     gint argc = 0;
-    gchar** argv = nullptr;
     // The shell-style parse of the Exec line gives back the path whole (after
-    // the %% field code is undone).
+    // the %% field code is undone); control characters are rebuilt by a shell.
     ASSERT_TRUE(g_shell_parse_argv(exec, &argc, &argv, nullptr)) << exec;
-    if (std::string(argv[0]) == "sh") {  // control characters: rebuilt by the shell
-      g_strfreev(argv);
-      g_free(exec);
-      g_key_file_free(keys);
-      continue;
-    }
+    if (std::string(argv[0]) == "sh") continue;
     std::string last = argv[argc - 1];
     for (auto at = last.find("%%"); at != std::string::npos; at = last.find("%%", at + 1))
       last.erase(at, 1);
     EXPECT_EQ(last, awkward[i]);
-    g_strfreev(argv);
-    g_free(exec);
-    g_key_file_free(keys);
   }
 }
 
