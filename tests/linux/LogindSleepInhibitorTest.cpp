@@ -156,6 +156,7 @@ TEST_F(LogindTest, AnAcknowledgementCountsOnlyForItsOwnSleepAndDeregisteringDrop
   ASSERT_TRUE(runUntil([&] { return got.size() == 1; }));
   EXPECT_EQ(got[0].first, kIOMessageSystemWillSleep);
   EXPECT_FALSE(power.allowPowerChange(registration, got[0].second + 1000)) << "unknown id";
+  EXPECT_TRUE(locksAre(1)) << "held until the sleep's own acknowledgement";
   logind_->emitPrepareForSleep(false);  // the sleep failed before we answered
   ASSERT_TRUE(runUntil([&] { return got.size() == 2; }));
   EXPECT_EQ(got[1].first, kIOMessageSystemHasPoweredOn);
