@@ -98,7 +98,7 @@ TEST_F(GtkAlertDialogTest, ShowsTitleMessageAndButtonsAsTheyAre) {
       {"Welcome!", "Hushmoor will run...\n\nEnjoy,\nYour friends at Kestrova", {"OK"}},
       {"Error", "Couldn't access airport! Hushmoor cannot run.", {"OK"}},
       {"<b>100%</b> %s", "a_b & <i>c</i> %d", {"_Save"}},  // no markup, no format, no mnemonic
-      {"Quit?", "Really?", {"Quit", "Cancel", "Later"}},  // each answers with its index
+      {"Quit?", "Really?", {"Quit", "Cancel", "Later"}},   // each answers with its index
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
@@ -110,7 +110,8 @@ TEST_F(GtkAlertDialogTest, ShowsTitleMessageAndButtonsAsTheyAre) {
     EXPECT_EQ(texts[0], c.title);
     EXPECT_EQ(texts[1], c.message);
     for (size_t i = 0; i < c.buttons.size(); ++i) {
-      GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), static_cast<int>(i));
+      GtkWidget* button =
+          gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), static_cast<int>(i));
       ASSERT_NE(button, nullptr) << i;
       EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(button)), c.buttons[i].c_str());
       EXPECT_FALSE(gtk_button_get_use_underline(GTK_BUTTON(button)));

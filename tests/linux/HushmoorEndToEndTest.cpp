@@ -13,8 +13,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 #include "tests/linux/support/FakeSysfs.h"

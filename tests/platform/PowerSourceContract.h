@@ -69,5 +69,6 @@ TYPED_TEST_P(PowerSourceContract, NothingArrivesAfterDeregistration) {
   EXPECT_TRUE(this->received.empty());
 }
 
-REGISTER_TYPED_TEST_SUITE_P(PowerSourceContract, AWillSleepIsAcknowledgedExactlyOnceAHasPoweredOnNever,
+REGISTER_TYPED_TEST_SUITE_P(PowerSourceContract,
+                            AWillSleepIsAcknowledgedExactlyOnceAHasPoweredOnNever,
                             NothingArrivesAfterDeregistration);

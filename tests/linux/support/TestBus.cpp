@@ -28,8 +28,7 @@ bool runUntil(const std::function<bool()>& condition, int limitMs) {
 }
 
 pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
-                 std::string* error, const std::string& stderrFile,
-                 const std::string& stdoutFile) {
+                 std::string* error, const std::string& stderrFile, const std::string& stdoutFile) {
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -91,8 +90,8 @@ PrivateSystemBus::PrivateSystemBus() {
       << "</policy></busconfig>\n";
   // Its standard error only says that it cannot raise the fd limit when not
   // really root; a failure shows as a bus nobody can connect to.
-  pid_ = spawnChild({"dbus-daemon", "--nofork", "--config-file=" + dir_ + "/bus.conf"}, {},
-                    &error_, "/dev/null");
+  pid_ = spawnChild({"dbus-daemon", "--nofork", "--config-file=" + dir_ + "/bus.conf"}, {}, &error_,
+                    "/dev/null");
   if (pid_ < 0) return;
   runUntil([&] {
     connection_ = g_dbus_connection_new_for_address_sync(
