@@ -13,8 +13,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "tests/linux/support/FakeSysfs.h"
@@ -27,11 +27,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct RadioRequest {
-  rfkill_event event;
-  Clock::time_point when;
-};
 
 class HushmoorEndToEndTest : public ::testing::Test {
  protected:
@@ -73,9 +68,7 @@ class HushmoorEndToEndTest : public ::testing::Test {
   }
   std::string log() const {
     std::ifstream in(log_);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   // Reads what the application wrote to "/dev/rfkill" and does what the
@@ -83,7 +76,7 @@ class HushmoorEndToEndTest : public ::testing::Test {
   void pumpKernel() {
     rfkill_event event;
     while (::read(kernel_, &event, sizeof event) == static_cast<ssize_t>(sizeof event)) {
-      requests_.push_back({event, Clock::now()});
+      requests_.push_back(event);
       if (event.op == RFKILL_OP_CHANGE && event.idx == 0)
         sys_.setBlocks("phy0", 0, event.soft, false);
     }
@@ -106,6 +99,12 @@ class HushmoorEndToEndTest : public ::testing::Test {
         },
         limitMs);
   }
+  bool requestsBecome(size_t n) {
+    return runUntil([&] {
+      pumpKernel();
+      return requests_.size() == n;
+    });
+  }
   static void expectChange(const rfkill_event& event, bool soft) {
     EXPECT_EQ(event.idx, 0u);
     EXPECT_EQ(event.type, RFKILL_TYPE_WLAN);
@@ -122,15 +121,12 @@ class HushmoorEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(locksBecome(0)) << log();
     const auto released = Clock::now();
     ASSERT_EQ(requests_.size(), 1u) << "the radio goes off before the lock is released";
-    expectChange(requests_[0].event, true);
+    expectChange(requests_[0], true);
     EXPECT_GE(released - announced, std::chrono::seconds(1)) << "SleepDelay was not waited";
 
     logind_->emitPrepareForSleep(false);
-    ASSERT_TRUE(runUntil([&] {
-      pumpKernel();
-      return requests_.size() == 2;
-    })) << log();
-    expectChange(requests_[1].event, false);
+    ASSERT_TRUE(requestsBecome(2)) << log();
+    expectChange(requests_[1], false);
     EXPECT_TRUE(locksBecome(1));
   }
 
@@ -141,7 +137,7 @@ class HushmoorEndToEndTest : public ::testing::Test {
   std::string log_;
   int kernel_ = -1;
   pid_t app_ = -1;
-  std::vector<RadioRequest> requests_;
+  std::vector<rfkill_event> requests_;
 };
 
 TEST_F(HushmoorEndToEndTest, SwitchesTheRadioAroundSleepsAndSurvivesALogindRestart) {
@@ -175,11 +171,8 @@ TEST_F(HushmoorEndToEndTest, SwitchesTheRadioAroundSleepsAndSurvivesALogindResta
   // the one lock stays one.
   requests_.clear();
   logind_->emitPrepareForSleep(false);
-  ASSERT_TRUE(runUntil([&] {
-    pumpKernel();
-    return requests_.size() == 1;
-  })) << log();
-  expectChange(requests_[0].event, false);
+  ASSERT_TRUE(requestsBecome(1)) << log();
+  expectChange(requests_[0], false);
   EXPECT_EQ(locks(), 1u);
 
   const std::string text = log();

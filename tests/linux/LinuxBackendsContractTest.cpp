@@ -28,32 +28,25 @@ struct SharedLogind {
   }
 };
 
-// PowerSourceLogind, seen through a wrapper that counts what it delivers, so
-// that waiting for a delivery ends as soon as it has come.
-class CountedPowerSource : public PowerSource {
+// PowerSourceLogind counting what it delivers, so that waiting for a delivery
+// ends as soon as it has come.
+class CountedPowerSource : public PowerSourceLogind {
  public:
-  explicit CountedPowerSource(std::shared_ptr<PowerSource> inner) : inner_(std::move(inner)) {}
+  using PowerSourceLogind::PowerSourceLogind;
   uint32_t registerForSystemPower(Delivery deliver) override {
-    const uint32_t r = inner_->registerForSystemPower([deliver](uint32_t type, intptr_t id) {
-      ++delivered;
-      deliver(type, id);
-    });
+    const uint32_t r =
+        PowerSourceLogind::registerForSystemPower([deliver](uint32_t type, intptr_t id) {
+          ++delivered;
+          deliver(type, id);
+        });
     live += r != 0;
     return r;
   }
-  bool allowPowerChange(uint32_t registration, intptr_t id) override {
-    return inner_->allowPowerChange(registration, id);
-  }
   void deregister(uint32_t registration) override {
     if (live > 0) --live;  // the contract deregisters only what it registered
-    inner_->deregister(registration);
+    PowerSourceLogind::deregister(registration);
   }
-  static inline int delivered = 0;
-  static inline int live = 0;
-  static inline int seen = 0;
-
- private:
-  std::shared_ptr<PowerSource> inner_;
+  static inline int delivered = 0, live = 0, seen = 0;
 };
 
 struct LogindPowerTraits {
@@ -61,7 +54,7 @@ struct LogindPowerTraits {
     CountedPowerSource::live = 0;
     PowerSourceLogind::Options options;
     options.logind.busAddress = SharedLogind::get().bus.address();
-    return std::make_shared<CountedPowerSource>(std::make_shared<PowerSourceLogind>(options));
+    return std::make_shared<CountedPowerSource>(options);
   }
   static void post(PowerSource&, uint32_t messageType) {
     SharedLogind::get().logind.emitPrepareForSleep(messageType == kIOMessageSystemWillSleep);

@@ -3,28 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "platform/linux/RfkillRadio.h"
 #include "tests/linux/support/FakeSysfs.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-struct LookupCase {
-  const char* label;
-  const char* name;
-  const char* expectedInterface;  // nullptr: no radio
-  uint32_t expectedIndex;
-};
+// wlan0 (ifindex 2) on phy0, whose rfkill device has the given index and blocks.
+void addWlan0(FakeSysfs& sys, int rfkill, bool soft, bool hard) {
+  sys.addInterface("wlan0", 2, "phy0");
+  sys.addRfkill("phy0", rfkill, soft, hard);
+}
 
-class RfkillLookupTest : public ::testing::TestWithParam<LookupCase> {};
-
-TEST_P(RfkillLookupTest, ResolvesNameToRadio) {
+TEST(RfkillLookup, ResolvesNameToRadio) {
   FakeSysfs sys;
   sys.addInterface("lo", 1);
   sys.addInterface("eth0", 2);
@@ -33,35 +25,33 @@ TEST_P(RfkillLookupTest, ResolvesNameToRadio) {
   sys.addInterface("wlp2s0", 3, "phy0");  // the built-in one, registered first
   sys.addRfkill("phy0", 0, false, false);
   sys.addInterface("wlx0", 4, "phy2");  // wireless, but its phy has no rfkill device
-  const LookupCase& c = GetParam();
-
-  auto radio = RfkillRadio::find(c.name, sys.paths());
-  if (c.expectedInterface == nullptr) {
-    EXPECT_FALSE(radio.has_value()) << "found " << radio->interfaceName();
-    return;
+  struct Case {
+    const char* name;
+    const char* expectedInterface;  // nullptr: no radio
+    uint32_t expectedIndex;
+  };
+  const Case cases[] = {
+      {"wlan0", "wlan0", 3}, {"wlp2s0", "wlp2s0", 0}, {"en1", "wlp2s0", 0},  // lowest ifindex
+      {"eth0", nullptr, 0},  {"lo", nullptr, 0},      {"wlx0", nullptr, 0},
+      {"wlan9", nullptr, 0}, {"", nullptr, 0},        {"../net/wlan0", nullptr, 0},
+      {"..", nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto radio = RfkillRadio::find(c.name, sys.paths());
+    if (c.expectedInterface == nullptr) {
+      EXPECT_FALSE(radio.has_value()) << "found " << radio->interfaceName();
+      continue;
+    }
+    ASSERT_TRUE(radio.has_value());
+    EXPECT_EQ(radio->interfaceName(), c.expectedInterface);
+    EXPECT_EQ(radio->rfkillIndex(), c.expectedIndex);
   }
-  ASSERT_TRUE(radio.has_value());
-  EXPECT_EQ(radio->interfaceName(), c.expectedInterface);
-  EXPECT_EQ(radio->rfkillIndex(), c.expectedIndex);
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, RfkillLookupTest,
-                         ::testing::Values(LookupCase{"exact", "wlan0", "wlan0", 3},
-                                           LookupCase{"exact_builtin", "wlp2s0", "wlp2s0", 0},
-                                           LookupCase{"en1_lowest_ifindex", "en1", "wlp2s0", 0},
-                                           LookupCase{"wired", "eth0", nullptr, 0},
-                                           LookupCase{"loopback", "lo", nullptr, 0},
-                                           LookupCase{"phy_without_rfkill", "wlx0", nullptr, 0},
-                                           LookupCase{"absent", "wlan9", nullptr, 0},
-                                           LookupCase{"empty", "", nullptr, 0},
-                                           LookupCase{"path_escape", "../net/wlan0", nullptr, 0},
-                                           LookupCase{"dot_dot", "..", nullptr, 0}),
-                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(RfkillLookup, En1PrefersAnInterfaceOfThatNameAndIgnoresWiredOnes) {
   FakeSysfs sys;
-  sys.addInterface("wlan0", 2, "phy0");
-  sys.addRfkill("phy0", 0, false, false);
+  addWlan0(sys, 0, false, false);
   sys.addInterface("en1", 7, "phy1");
   sys.addRfkill("phy1", 1, false, false);
   auto radio = RfkillRadio::find("en1", sys.paths());
@@ -70,7 +60,7 @@ TEST(RfkillLookup, En1PrefersAnInterfaceOfThatNameAndIgnoresWiredOnes) {
   EXPECT_EQ(radio->phyName(), "phy1");
 }
 
-TEST(RfkillLookup, En1WithoutAnyWirelessInterfaceIsNothing) {
+TEST(RfkillLookup, En1WithoutAnyWirelessInterfaceOrSysfsIsNothing) {
   FakeSysfs sys;
   sys.addInterface("lo", 1);
   sys.addInterface("eth0", 2);
@@ -80,8 +70,7 @@ TEST(RfkillLookup, En1WithoutAnyWirelessInterfaceIsNothing) {
 
 TEST(RfkillLookup, EachLookupSeesTheCurrentIndex) {
   FakeSysfs sys;
-  sys.addInterface("wlan0", 2, "phy0");
-  sys.addRfkill("phy0", 1, false, false);
+  addWlan0(sys, 1, false, false);
   ASSERT_EQ(RfkillRadio::find("en1", sys.paths())->rfkillIndex(), 1u);
   // After a resume the driver may register its rfkill device anew.
   sys.removeRfkill("phy0", 1);
@@ -89,43 +78,41 @@ TEST(RfkillLookup, EachLookupSeesTheCurrentIndex) {
   EXPECT_EQ(RfkillRadio::find("en1", sys.paths())->rfkillIndex(), 4u);
 }
 
-struct StateCase {
-  bool soft, hard, on;
-};
-class RfkillStateTest : public ::testing::TestWithParam<StateCase> {};
-
-TEST_P(RfkillStateTest, PowerIsOnOnlyWhenNeitherBlocked) {
-  FakeSysfs sys;
-  sys.addInterface("wlan0", 2, "phy0");
-  sys.addRfkill("phy0", 0, GetParam().soft, GetParam().hard);
-  auto radio = RfkillRadio::find("wlan0", sys.paths());
-  ASSERT_TRUE(radio);
-  auto state = radio->state();
-  ASSERT_TRUE(state);
-  EXPECT_EQ(state->softBlocked, GetParam().soft);
-  EXPECT_EQ(state->hardBlocked, GetParam().hard);
-  EXPECT_EQ(state->on(), GetParam().on);
+TEST(RfkillState, PowerIsOnOnlyWhenNeitherBlocked) {
+  for (const bool soft : {false, true}) {
+    for (const bool hard : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "soft " << soft << ", hard " << hard);
+      FakeSysfs sys;
+      addWlan0(sys, 0, soft, hard);
+      auto radio = RfkillRadio::find("wlan0", sys.paths());
+      ASSERT_TRUE(radio);
+      auto state = radio->state();
+      ASSERT_TRUE(state);
+      EXPECT_EQ(state->softBlocked, soft);
+      EXPECT_EQ(state->hardBlocked, hard);
+      EXPECT_EQ(state->on(), !soft && !hard);
+    }
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Blocks, RfkillStateTest,
-                         ::testing::Values(StateCase{false, false, true},
-                                           StateCase{true, false, false},
-                                           StateCase{false, true, false},
-                                           StateCase{true, true, false}));
 
 TEST(RfkillSetPower, WritesOneChangeEventForTheDevice) {
   struct Case {
-    bool on;
+    bool on, hardBlocked;
     std::vector<unsigned char> bytes;
   };
   // struct rfkill_event: idx (u32, host order: little endian here), type
   // (RFKILL_TYPE_WLAN = 1), op (RFKILL_OP_CHANGE = 2), soft, hard.
-  const Case cases[] = {{false, {0x07, 0, 0, 0, 1, 2, 1, 0}}, {true, {0x07, 0, 0, 0, 1, 2, 0, 0}}};
+  const Case cases[] = {
+      {false, false, {0x07, 0, 0, 0, 1, 2, 1, 0}},
+      {true, false, {0x07, 0, 0, 0, 1, 2, 0, 0}},
+      // Off while hard-blocked is still asked: the soft block must hold once
+      // the hardware switch is released.
+      {false, true, {0x07, 0, 0, 0, 1, 2, 1, 0}},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.on ? "on" : "off");
+    SCOPED_TRACE(testing::Message() << "on " << c.on << ", hard " << c.hardBlocked);
     FakeSysfs sys;
-    sys.addInterface("wlan0", 2, "phy0");
-    sys.addRfkill("phy0", 7, !c.on, false);
+    addWlan0(sys, 7, !c.on, c.hardBlocked);
     auto radio = RfkillRadio::find("wlan0", sys.paths());
     ASSERT_TRUE(radio);
     RfkillError error;
@@ -154,8 +141,7 @@ TEST(RfkillSetPower, FailuresCarryErrnoAndSayWhat) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     FakeSysfs sys;
-    sys.addInterface("wlan0", 2, "phy0");
-    sys.addRfkill("phy0", 0, !c.on, c.hardBlocked);
+    addWlan0(sys, 0, !c.on, c.hardBlocked);
     RfkillPaths paths = sys.paths();
     if (c.device != nullptr) paths.devicePath = c.device;
     auto radio = RfkillRadio::find("wlan0", paths);
@@ -168,17 +154,6 @@ TEST(RfkillSetPower, FailuresCarryErrnoAndSayWhat) {
     EXPECT_NE(error.description.find("wlan0"), std::string::npos) << error.description;
     EXPECT_TRUE(sys.written().empty());
   }
-}
-
-TEST(RfkillSetPower, SwitchingOffAHardBlockedRadioIsStillRequested) {
-  // The soft block must hold once the hardware switch is released.
-  FakeSysfs sys;
-  sys.addInterface("wlan0", 2, "phy0");
-  sys.addRfkill("phy0", 0, false, true);
-  auto radio = RfkillRadio::find("wlan0", sys.paths());
-  ASSERT_TRUE(radio);
-  EXPECT_TRUE(radio->setPower(false));
-  EXPECT_EQ(sys.written().size(), 8u);
 }
 
 }  // namespace

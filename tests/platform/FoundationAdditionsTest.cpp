@@ -1,4 +1,4 @@
-// NSLog, NSError, NSURL, NSBundle's main bundle and the sleep seam.
+// NSLog, NSError and NSBundle's main bundle.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,8 +8,6 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/NSURL.h"
-#include "platform/foundation/SleeperSim.h"
 
 namespace {
 
@@ -52,26 +50,6 @@ TEST(StandardErrorLogTest, WritesNSLogsLineFormat) {
       << buffer;
 }
 
-TEST(NSURLTest, FileURLsFromPaths) {
-  struct Case {
-    const char* path;
-    const char* url;
-    const char* back;
-  };
-  const Case cases[] = {
-      {"/Applications/Hushmoor.app", "file:///Applications/Hushmoor.app",
-       "/Applications/Hushmoor.app"},
-      {"/Users/a b/Hush%moor.app/", "file:///Users/a%20b/Hush%25moor.app", "/Users/a b/Hush%moor.app"},
-      {"/", "file:///", "/"},
-  };
-  for (const Case& c : cases) {
-    auto url = NSURL::fileURLWithPath(c.path);
-    EXPECT_EQ(url->absoluteString(), NSString(c.url)) << c.path;
-    EXPECT_EQ(url->path(), NSString(c.back)) << c.path;
-  }
-  EXPECT_EQ(NSURL::fileURLWithPath("rel")->path().UTF8String().front(), '/');
-}
-
 TEST(NSBundleTest, TheMainBundleIsTheSetPathOrTheExecutablesFolder) {
   NSBundle::setMainBundlePath("/home/u/Applications/Hushmoor.app");
   NSBundle::setMainBundleIdentifier("");
@@ -83,15 +61,6 @@ TEST(NSBundleTest, TheMainBundleIsTheSetPathOrTheExecutablesFolder) {
   ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
   EXPECT_EQ(NSBundle::mainBundle()->bundlePath(),
             NSString(exe).stringByDeletingLastPathComponent());
-}
-
-TEST(SleeperTest, SleepGoesThroughTheInstalledSleeper) {
-  auto sleeper = std::make_shared<SimulatedSleeper>();
-  installSleeper(sleeper);
-  EXPECT_EQ(platform::sleep(5), 0u);
-  EXPECT_EQ(platform::sleep(0), 0u);
-  installSleeper(nullptr);
-  EXPECT_EQ(sleeper->sleeps(), (std::vector<unsigned int>{5, 0}));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "platform/appkit/AlertPresenterSim.h"
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/ProcessExit.h"
-#include "platform/corefoundation/CFRunLoop.h"
 #include "platform/foundation/LogSinkCapture.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSProcessInfo.h"
@@ -44,7 +43,7 @@ class NSApplicationTest : public ::testing::Test {
     installAlertPresenter(nullptr);
     NSSetLogSink(nullptr);
   }
-  int runMain(std::vector<const char*> argv = {"/Applications/Test.app/Contents/MacOS/Test"}) {
+  int runMain(std::vector<const char*> argv) {
     return NSApplicationMain(static_cast<int>(argv.size()), argv.data());
   }
 };
@@ -59,37 +58,32 @@ NSMainInterface NSLoadMainInterface() {
 
 namespace {
 
-TEST_F(NSApplicationTest, TerminateDuringLaunchTellsTheDelegateOnceAndGoesNoFurther) {
-  onLaunch = [] { NSApp->terminate(nullptr); };
-  EXPECT_EQ(runMain({"prog", "-Key", "1"}), 0);
-  EXPECT_EQ(calls, (std::vector<std::string>{"didFinishLaunching", "willTerminate"}));
-  EXPECT_EQ(NSApp, nullptr);
+// A termination signal is served by a run-loop source, as any termination
+// asked for while the loop runs.
+TEST_F(NSApplicationTest, TerminationTellsTheDelegateOnceAndEndsTheRunInOrder) {
+  const std::vector<std::string> ranLaunch{"didFinishLaunching", "launch step done",
+                                           "willTerminate"};
+  struct Case {
+    const char* label;
+    std::function<void()> onLaunch;
+    std::vector<std::string> calls;
+  };
+  const Case cases[] = {
+      {"during_launch", [] { NSApp->terminate(nullptr); }, {"didFinishLaunching", "willTerminate"}},
+      {"SIGTERM", [] { raise(SIGTERM); }, ranLaunch},
+      {"SIGINT", [] { raise(SIGINT); }, ranLaunch},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    calls.clear();
+    onLaunch = c.onLaunch;
+    EXPECT_EQ(runMain({"prog", "-Key", "1"}), 0);
+    EXPECT_EQ(calls, c.calls);
+    EXPECT_EQ(NSApp, nullptr);
+  }
   EXPECT_EQ(NSProcessInfo::processInfo().arguments(),
             (std::vector<std::string>{"prog", "-Key", "1"}));
   EXPECT_EQ(NSBundle::mainBundle()->bundleIdentifier(), NSString("org.example.apptest"));
-}
-
-TEST_F(NSApplicationTest, TerminationSignalsEndTheRunningApplicationInOrder) {
-  for (int signal : {SIGTERM, SIGINT}) {
-    SCOPED_TRACE(signal);
-    calls.clear();
-    onLaunch = [signal] { raise(signal); };
-    EXPECT_EQ(runMain(), 0);
-    EXPECT_EQ(calls, (std::vector<std::string>{"didFinishLaunching", "launch step done",
-                                               "willTerminate"}));
-  }
-}
-
-TEST_F(NSApplicationTest, ATerminationFromARunLoopSourceEndsTheLoop) {
-  CFRunLoopSourceRef quitter = CFRunLoopSourceCreateWithHandler([] { NSApp->terminate(nullptr); });
-  onLaunch = [quitter] {
-    CFRunLoopAddSource(CFRunLoopGetCurrent(), quitter, kCFRunLoopCommonModes);
-    CFRunLoopSourceSignal(quitter);
-  };
-  EXPECT_EQ(runMain(), 0);
-  EXPECT_EQ(calls, (std::vector<std::string>{"didFinishLaunching", "launch step done",
-                                             "willTerminate"}));
-  CFRunLoopSourceDestroy(quitter);
 }
 
 TEST_F(NSApplicationTest, PanelsGoToThePresenterWithTheirButtons) {

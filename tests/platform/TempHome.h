@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 class TempHome {
  public:
@@ -15,14 +16,16 @@ class TempHome {
     gchar* made = g_dir_make_tmp("hushmoor-test-XXXXXX", nullptr);
     path_ = made;
     g_free(made);
-    save("HOME");
-    save("XDG_CONFIG_HOME");
     setenv("HOME", path_.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (path_ + "/.config").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", configFolder().c_str(), 1);
   }
   ~TempHome() {
-    restore("HOME", home_);
-    restore("XDG_CONFIG_HOME", config_);
+    for (const auto& [name, value] : saved_) {
+      if (value)
+        setenv(name, value->c_str(), 1);
+      else
+        unsetenv(name);
+    }
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
@@ -33,20 +36,13 @@ class TempHome {
   std::string configFolder() const { return path_ + "/.config"; }
 
  private:
-  void save(const char* name) {
+  static std::optional<std::string> get(const char* name) {
     const char* value = std::getenv(name);
-    (std::string(name) == "HOME" ? home_ : config_) =
-        value ? std::optional<std::string>(value) : std::nullopt;
+    return value ? std::optional<std::string>(value) : std::nullopt;
   }
-  static void restore(const char* name, const std::optional<std::string>& value) {
-    if (value)
-      setenv(name, value->c_str(), 1);
-    else
-      unsetenv(name);
-  }
+  const std::pair<const char*, std::optional<std::string>> saved_[2] = {
+      {"HOME", get("HOME")}, {"XDG_CONFIG_HOME", get("XDG_CONFIG_HOME")}};
   std::string path_;
-  std::optional<std::string> home_;
-  std::optional<std::string> config_;
 };
 
 inline std::string readFile(const std::string& path) {

@@ -41,8 +41,6 @@ class FakeSysfs {
     const std::filesystem::path dir = phyDir(phy) / ("rfkill" + std::to_string(index));
     std::filesystem::create_directories(dir);
     write(dir / "index", std::to_string(index));
-    write(dir / "type", "wlan");
-    write(dir / "name", phy);
     setBlocks(phy, index, soft, hard);
   }
   void setBlocks(const std::string& phy, int index, bool soft, bool hard) {

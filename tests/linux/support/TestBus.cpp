@@ -3,12 +3,12 @@
 #include "tests/linux/support/TestBus.h"
 
 #include <fcntl.h>
-#include <glib/gstdio.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 
 #ifndef HUSHMOOR_MOCK_LOGIND_TEMPLATE
@@ -28,32 +28,32 @@ bool runUntil(const std::function<bool()>& condition, int limitMs) {
 }
 
 pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
-                 std::string* error, const std::string& stderrFile) {
+                 std::string* error, const std::string& stderrFile, const std::string& stdoutFile) {
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   char** env = g_get_environ();
   for (const auto& entry : envChanges) {
     const auto eq = entry.find('=');
-    if (eq == std::string::npos)
-      env = g_environ_unsetenv(env, entry.c_str());
-    else
-      env = g_environ_setenv(env, entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), TRUE);
+    env = eq == std::string::npos ? g_environ_unsetenv(env, entry.c_str())
+                                  : g_environ_setenv(env, entry.substr(0, eq).c_str(),
+                                                     entry.substr(eq + 1).c_str(), TRUE);
   }
-  int errFd = -1;
-  if (!stderrFile.empty())
-    errFd = ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  auto open = [](const std::string& file) {
+    return file.empty() ? -1 : ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  };
+  const int errFd = open(stderrFile), outFd = open(stdoutFile);
+  int flags = G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD;
+  if (outFd < 0) flags |= G_SPAWN_STDOUT_TO_DEV_NULL;
   GPid pid = -1;
   GError* gerror = nullptr;
-  const gboolean started = g_spawn_async_with_pipes_and_fds(
-      nullptr, args.data(), env,
-      static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                               G_SPAWN_STDOUT_TO_DEV_NULL),
-      nullptr, nullptr, -1, -1, errFd, nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr,
-      &gerror);
+  g_spawn_async_with_pipes_and_fds(nullptr, args.data(), env, static_cast<GSpawnFlags>(flags),
+                                   nullptr, nullptr, -1, outFd, errFd, nullptr, nullptr, 0, &pid,
+                                   nullptr, nullptr, nullptr, &gerror);
   g_strfreev(env);
-  if (errFd >= 0) ::close(errFd);
-  if (!started) {
+  for (int fd : {errFd, outFd})
+    if (fd >= 0) ::close(fd);
+  if (gerror != nullptr) {
     if (error) *error = gerror->message;
     g_error_free(gerror);
     return -1;
@@ -63,82 +63,48 @@ pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::st
 
 std::optional<int> waitForExit(pid_t pid, int limitMs) {
   int status = 0;
-  const bool ended = runUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limitMs);
-  if (!ended) return std::nullopt;
+  if (!runUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limitMs))
+    return std::nullopt;
   return status;
 }
 
 void stopChild(pid_t& pid) {
   if (pid <= 0) return;
   ::kill(pid, SIGTERM);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  ::waitpid(pid, nullptr, 0);
   pid = -1;
 }
 
 PrivateSystemBus::PrivateSystemBus() {
-  GError* gerror = nullptr;
-  char* dir = g_dir_make_tmp("hushmoor-bus-XXXXXX", &gerror);
+  g_autofree char* dir = g_dir_make_tmp("hushmoor-bus-XXXXXX", nullptr);
   if (dir == nullptr) {
-    error_ = gerror->message;
-    g_error_free(gerror);
+    error_ = "cannot make a folder for the test bus";
     return;
   }
   dir_ = dir;
-  g_free(dir);
-  const std::string config = dir_ + "/bus.conf";
-  std::ofstream(config)
-      << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <listen>unix:path=)"
-      << dir_ << R"(/system_bus_socket</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow receive_sender="*"/>
-  </policy>
-</busconfig>
-)";
-  gint out = -1;
-  GPid pid = -1;
-  const char* argv[] = {"dbus-daemon", "--nofork", "--print-address=1", nullptr};
-  std::string configArg = "--config-file=" + config;
-  const char* full[] = {argv[0], configArg.c_str(), argv[1], argv[2], nullptr};
-  if (!g_spawn_async_with_pipes(
-          nullptr, const_cast<char**>(full), nullptr,
-          // Its stderr only says it cannot raise the fd limit
-          // when not really root; failures show as no address.
-          static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                   G_SPAWN_STDERR_TO_DEV_NULL),
-          nullptr, nullptr, &pid, nullptr, &out, nullptr, &gerror)) {
-    error_ = std::string("cannot start dbus-daemon: ") + gerror->message;
-    g_error_free(gerror);
-    return;
-  }
-  pid_ = pid;
-  std::string line;
-  char c;
-  while (::read(out, &c, 1) == 1 && c != '\n') line += c;
-  ::close(out);
-  if (line.empty()) {
-    error_ = "dbus-daemon printed no address";
-    return;
-  }
-  address_ = line;
-  connection_ = g_dbus_connection_new_for_address_sync(
-      address_.c_str(),
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &gerror);
-  if (connection_ == nullptr) {
-    error_ = std::string("cannot connect to the test bus: ") + gerror->message;
-    g_error_free(gerror);
-    return;
-  }
-  g_dbus_connection_set_exit_on_close(connection_, FALSE);
+  address_ = "unix:path=" + dir_ + "/system_bus_socket";
+  std::ofstream(dir_ + "/bus.conf")
+      << "<busconfig><listen>" << address_ << "</listen><auth>EXTERNAL</auth>"
+      << "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
+      << "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow receive_sender=\"*\"/>"
+      << "</policy></busconfig>\n";
+  // Its standard error only says that it cannot raise the fd limit when not
+  // really root; a failure shows as a bus nobody can connect to.
+  pid_ = spawnChild({"dbus-daemon", "--nofork", "--config-file=" + dir_ + "/bus.conf"}, {}, &error_,
+                    "/dev/null");
+  if (pid_ < 0) return;
+  runUntil([&] {
+    connection_ = g_dbus_connection_new_for_address_sync(
+        address_.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    return connection_ != nullptr;
+  });
+  if (connection_ == nullptr)
+    error_ = "cannot connect to the test bus at " + address_;
+  else
+    g_dbus_connection_set_exit_on_close(connection_, FALSE);
 }
 
 PrivateSystemBus::~PrivateSystemBus() {
@@ -147,11 +113,7 @@ PrivateSystemBus::~PrivateSystemBus() {
     g_object_unref(connection_);
   }
   stopChild(pid_);
-  if (!dir_.empty()) {
-    g_unlink((dir_ + "/bus.conf").c_str());
-    g_unlink((dir_ + "/system_bus_socket").c_str());
-    g_rmdir(dir_.c_str());
-  }
+  if (!dir_.empty()) std::filesystem::remove_all(dir_);
 }
 
 bool PrivateSystemBus::nameHasOwner(const char* name) const {
@@ -159,25 +121,21 @@ bool PrivateSystemBus::nameHasOwner(const char* name) const {
       connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
       "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1,
       nullptr, nullptr);
-  if (reply == nullptr) return false;
   gboolean has = FALSE;
-  g_variant_get(reply, "(b)", &has);
-  g_variant_unref(reply);
+  if (reply != nullptr) g_variant_get(reply, "(b)", &has);
+  if (reply != nullptr) g_variant_unref(reply);
   return has;
 }
 
 MockLogind::MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec) : bus_(bus) {
-  const std::string parameters =
-      "{\"InhibitDelayMaxUSec\": " + std::to_string(inhibitDelayMaxUSec) + "}";
   pid_ = spawnChild({HUSHMOOR_DBUSMOCK_PYTHON, "-m", "dbusmock", "--system", "--template",
-                     HUSHMOOR_MOCK_LOGIND_TEMPLATE, "-p", parameters},
+                     HUSHMOOR_MOCK_LOGIND_TEMPLATE, "-p",
+                     "{\"InhibitDelayMaxUSec\": " + std::to_string(inhibitDelayMaxUSec) + "}"},
                     {"DBUS_SYSTEM_BUS_ADDRESS=" + bus.address()}, &error_);
   if (pid_ < 0) return;
   running_ = runUntil([&] { return bus_.nameHasOwner("org.freedesktop.login1"); }, 20000);
   if (!running_) error_ = "the mock logind did not take its bus name";
 }
-
-MockLogind::~MockLogind() { stop(); }
 
 void MockLogind::stop() {
   stopChild(pid_);
@@ -198,11 +156,11 @@ void MockLogind::emitPrepareForSleep(bool start) {
   GVariantBuilder args;
   g_variant_builder_init(&args, G_VARIANT_TYPE("av"));
   g_variant_builder_add(&args, "v", g_variant_new_boolean(start));
-  GVariant* reply = call(
-      "org.freedesktop.DBus.Mock", "EmitSignal",
-      g_variant_new("(sssav)", "org.freedesktop.login1.Manager", "PrepareForSleep", "b", &args),
-      nullptr);
-  if (reply != nullptr) g_variant_unref(reply);
+  if (GVariant* reply = call(
+          "org.freedesktop.DBus.Mock", "EmitSignal",
+          g_variant_new("(sssav)", "org.freedesktop.login1.Manager", "PrepareForSleep", "b", &args),
+          nullptr))
+    g_variant_unref(reply);
 }
 
 std::vector<Inhibitor> MockLogind::inhibitors() {
@@ -213,8 +171,7 @@ std::vector<Inhibitor> MockLogind::inhibitors() {
   GVariantIter* iter = nullptr;
   g_variant_get(reply, "(a(ssssuu))", &iter);
   const char *what, *who, *why, *mode;
-  guint32 uid, pid;
-  while (g_variant_iter_next(iter, "(&s&s&s&suu)", &what, &who, &why, &mode, &uid, &pid))
+  while (g_variant_iter_next(iter, "(&s&s&s&suu)", &what, &who, &why, &mode, nullptr, nullptr))
     result.emplace_back(what, who, why, mode);
   g_variant_iter_free(iter);
   g_variant_unref(reply);
@@ -222,7 +179,7 @@ std::vector<Inhibitor> MockLogind::inhibitors() {
 }
 
 void MockLogind::failInhibit(const std::string& errorName, unsigned times) {
-  GVariant* reply = call("org.freedesktop.DBus.Mock", "FailInhibit",
-                         g_variant_new("(su)", errorName.c_str(), times), nullptr);
-  if (reply != nullptr) g_variant_unref(reply);
+  if (GVariant* reply = call("org.freedesktop.DBus.Mock", "FailInhibit",
+                             g_variant_new("(su)", errorName.c_str(), times), nullptr))
+    g_variant_unref(reply);
 }

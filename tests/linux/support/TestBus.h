@@ -16,10 +16,12 @@
 bool runUntil(const std::function<bool()>& condition, int limitMs = 10000);
 
 // Starts a child with the given environment changes ("NAME=value" sets,
-// "NAME" removes); its standard output goes to /dev/null, its standard error
-// to stderrFile when one is named. Returns the pid, or -1.
+// "NAME" removes); its standard error goes to stderrFile and its standard
+// output to stdoutFile when named, else standard output goes to /dev/null.
+// Returns the pid, or -1.
 pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
-                 std::string* error, const std::string& stderrFile = "");
+                 std::string* error, const std::string& stderrFile = "",
+                 const std::string& stdoutFile = "");
 // SIGTERM, then reaps it.
 void stopChild(pid_t& pid);
 // Reaps the child once it has ended, iterating the main context meanwhile;
@@ -41,9 +43,7 @@ class PrivateSystemBus {
   bool nameHasOwner(const char* name) const;
 
  private:
-  std::string dir_;
-  std::string address_;
-  std::string error_;
+  std::string dir_, address_, error_;
   pid_t pid_ = -1;
   GDBusConnection* connection_ = nullptr;
 };
@@ -55,7 +55,7 @@ class MockLogind {
  public:
   // Starts dbusmock with Hushmoor's logind template and waits for its name.
   explicit MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec = 5000000);
-  ~MockLogind();
+  ~MockLogind() { stop(); }
   MockLogind(const MockLogind&) = delete;
   MockLogind& operator=(const MockLogind&) = delete;
 
