@@ -343,4 +343,18 @@ TEST(SimHomeTest, AGivenHomeIsKeptAndATemporaryOneRemoved) {
   EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "the temporary home is removed";
 }
 
+TEST(SimHomeTest, AHomeTooDeepForEventSocketsGetsAShortRuntimeFolderThatIsRemoved) {
+  TempHome scratch;
+  const std::string tmp = scratch.path() + "/tmp";
+  std::filesystem::create_directories(tmp);
+  const std::string script = scratch.path() + "/s.sim";
+  writeFile(script, "login-items add /opt/x\nlogin-items\n");
+  const std::string home = scratch.path() + "/a home whose path is far too long for a socket address";
+  const SimRun run = runSim({"--home", home, script}, tmp);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "login-item: 0 /opt/x\nlogin-items: 1\n");
+  EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "the short runtime folder is removed";
+  EXPECT_TRUE(std::filesystem::exists(home + "/.config/autostart")) << "the items live in the home";
+}
+
 }  // namespace
