@@ -48,10 +48,13 @@ SimHome::SimHome(const std::optional<std::string>& folder) {
     if (made == nullptr) made = g_strdup("");
     shortRuntime_ = made;
     g_free(made);
-    if (shortRuntime_.empty() || shortRuntime_.size() + 48 > 107)
+    if (shortRuntime_.empty() || shortRuntime_.size() + 48 > 107) {
+      std::error_code ignored;
+      if (!shortRuntime_.empty()) fs::remove_all(shortRuntime_, ignored);
       throw std::runtime_error("the home " + path_ +
                                " is too deep for event sockets and no short temporary folder "
                                "could be made (set TMPDIR to a short folder)");
+    }
     runtime = shortRuntime_;
   }
   makeFolder(runtime);
