@@ -151,6 +151,45 @@ BENCHMARK(BM_LaunchToAttached)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
+// A launch that finds `copycats` copies of the application listed elsewhere
+// (and the bundle itself missing), with System Events running: it removes
+// each copy and adds the bundle, 1 + 2n + 1 events. The list is put back
+// before each launch, untimed.
+void BM_LaunchRemovingCopycats(benchmark::State& state) {
+  SimulatedPlatform platform;
+  const int64_t copycats = state.range(0);
+  CFArrayRef list = nullptr;
+  if (LIAECopyLoginItems(&list) == noErr) CFRelease(list);  // starts System Events
+  UInt64 events = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove_all(platform.user.autostartFolder());
+    systemevents::LoginItemStore store(platform.user.autostartFolder(), false);
+    std::string error;
+    for (int64_t i = 0; i < copycats; ++i)
+      store.writeItem("/Volumes/Disk " + std::to_string(i) + "/Hushmoor.app", false, i + 1, &error);
+    Controller controller;
+    controller.init();
+    state.ResumeTiming();
+    const UInt64 sentBefore = AEGetEventsSentCount();
+    controller.applicationDidFinishLaunching(NSNotification{});
+    events = AEGetEventsSentCount() - sentBefore;
+    state.PauseTiming();
+    controller.applicationWillTerminate(NSNotification{});
+    NSUserDefaults::resetStandardUserDefaults();
+    resetProcessWideState();
+    state.ResumeTiming();
+  }
+  state.counters["events_per_launch"] = static_cast<double>(events);
+}
+BENCHMARK(BM_LaunchRemovingCopycats)
+    ->ArgName("copycats")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(10)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 // hushmoor-sim on a 10,000-cycle script: the peak resident set of the child.
 void BM_SimPeakRSSTenThousandCycles(benchmark::State& state) {
   gchar* dir = g_dir_make_tmp("hushmoor-bench-XXXXXX", nullptr);
