@@ -2,6 +2,7 @@
 #include "app/Controller.h"
 
 #include "app/PowerHandler.h"
+#include "loginitems/SelfRegistration.h"
 #include "platform/corefoundation/CFRunLoop.h"
 #include "platform/corewlan/CWInterface.h"
 #include "platform/foundation/NSUserDefaults.h"
@@ -30,9 +31,9 @@ void Controller::applicationDidFinishLaunching(const NSNotification&) {
     defaults.setBool(true, "RanBefore");
   }
 
-  // 2. Self-registration in the login items goes here: it works on
-  //    NSBundle::mainBundle()->bundlePath(), only logs its failures, and
+  // 2. Self-registration in the login items: it only logs its failures, and
   //    steps 3 to 5 use nothing it produces.
+  registerSelfInLoginItems();
 
   // 3. Interface check.
   if (!CWInterface::interfaceWithName("en1")) {

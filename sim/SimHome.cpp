@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "systemevents/SystemEventsControl.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,16 +40,37 @@ SimHome::SimHome(const std::optional<std::string>& folder) {
   }
   makeFolder(path_ + "/.config");
   makeFolder(path_ + "/.local/share");
-  makeFolder(path_ + "/.run");
+  // "<runtime>/hushmoor-events/<pid>.<creator>.sock" must fit a socket
+  // address (107 bytes); 48 leaves room for the folder, the name and a pid.
+  std::string runtime = path_ + "/.run";
+  if (runtime.size() + 48 > 107) {
+    gchar* made = g_dir_make_tmp("hm-sim-XXXXXX", nullptr);
+    if (made == nullptr) made = g_strdup("");
+    shortRuntime_ = made;
+    g_free(made);
+    if (shortRuntime_.empty() || shortRuntime_.size() + 48 > 107) {
+      std::error_code ignored;
+      if (!shortRuntime_.empty()) fs::remove_all(shortRuntime_, ignored);
+      throw std::runtime_error("the home " + path_ +
+                               " is too deep for event sockets and no short temporary folder "
+                               "could be made (set TMPDIR to a short folder)");
+    }
+    runtime = shortRuntime_;
+  }
+  makeFolder(runtime);
   makeFolder(bundlePath() + "/Contents/MacOS");
   setenv("HOME", path_.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (path_ + "/.config").c_str(), 1);
   setenv("XDG_DATA_HOME", (path_ + "/.local/share").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (path_ + "/.run").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  // A System Events left behind by a run that crashed quits on its own; the
+  // simulator stops the one it used when it ends.
+  setenv(kSystemEventsIdleQuitVariable, "60", 1);
+  unsetenv(kSystemEventsFailureVariable);
 }
 
 SimHome::~SimHome() {
-  if (!temporary_) return;
   std::error_code ignored;
-  fs::remove_all(path_, ignored);
+  if (!shortRuntime_.empty()) fs::remove_all(shortRuntime_, ignored);
+  if (temporary_) fs::remove_all(path_, ignored);
 }

@@ -1,6 +1,9 @@
 // The simulated machine's home folder: HOME, XDG_CONFIG_HOME (DIR/.config),
 // XDG_DATA_HOME and the runtime folder all lie in it. A given folder is kept
 // after the run; without one, a fresh temporary home is removed afterwards.
+// The runtime folder holds the event sockets of System Events and of the
+// application, whose paths have a small limit: when DIR/.run would be too long
+// for them, a short temporary folder stands in for it and is always removed.
 #pragma once
 
 #include <optional>
@@ -22,4 +25,5 @@ class SimHome {
  private:
   std::string path_;
   bool temporary_ = false;
+  std::string shortRuntime_;  // the stand-in runtime folder, when one was needed
 };

@@ -1,19 +1,41 @@
 // Parsing hushmoor-sim's command lines.
 #include "sim/SimScript.h"
 
+#include <glib.h>
+
 #include <charconv>
-#include <sstream>
+#include <climits>
 
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/iokit/IOMessage.h"
 
 namespace {
 
-std::vector<std::string> tokens(const std::string& line) {
-  std::istringstream words(line);
-  std::vector<std::string> result;
-  for (std::string word; words >> word;) result.push_back(word);
+// The line's words, split by GLib's shell rules; empty for a blank line or a
+// comment.
+std::vector<std::string> words(std::string line, int lineNumber) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.find_first_not_of(" \t") == std::string::npos) return {};
+  gint count = 0;
+  gchar** argv = nullptr;
+  GError* error = nullptr;
+  if (!g_shell_parse_argv(line.c_str(), &count, &argv, &error)) {
+    const bool empty = g_error_matches(error, G_SHELL_ERROR, G_SHELL_ERROR_EMPTY_STRING);
+    const std::string reason = error->message;
+    g_error_free(error);
+    if (empty) return {};
+    throw SimScriptError(lineNumber, "cannot split the line into words: " + reason);
+  }
+  std::vector<std::string> result(argv, argv + count);
+  g_strfreev(argv);
   return result;
+}
+
+// A path for the simulated machine: absolute, or in the run's home ("~/...").
+std::string checkedPath(const std::string& path, int line, const char* usage) {
+  if (path.starts_with("/") || (path.starts_with("~/") && path.size() > 2)) return path;
+  throw SimScriptError(line, std::string("'") + usage +
+                                 "': PATH must be absolute or start with ~/, not '" + path + "'");
 }
 
 uint32_t parseCode(const std::string& text, int line) {
@@ -28,8 +50,7 @@ uint32_t parseCode(const std::string& text, int line) {
 
 }  // namespace
 
-SimCommand parseSimCommand(const std::string& text, int line) {
-  const std::vector<std::string> w = tokens(text);
+SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   const std::string& verb = w.at(0);
   const auto expect = [&](bool ok, const char* usage) {
     if (!ok) throw SimScriptError(line, std::string("malformed '") + verb + "': usage: " + usage);
@@ -73,6 +94,36 @@ SimCommand parseSimCommand(const std::string& text, int line) {
     expect(w.size() == 1, "quit (no arguments)");
     return SimCommand{K::Quit, line, {}, 0};
   }
+  if (verb == "bundle") {
+    expect(w.size() == 2, "bundle PATH (quote a path with spaces)");
+    return SimCommand{K::Bundle, line, {checkedPath(w[1], line, "bundle")}, 0};
+  }
+  if (verb == "login-items") {
+    constexpr const char* usage =
+        "login-items | login-items add PATH [hidden] | login-items remove INDEX";
+    if (w.size() == 1) return SimCommand{K::LoginItemsList, line, {}, 0};
+    if (w[1] == "add") {
+      expect(w.size() == 3 || (w.size() == 4 && w[3] == "hidden"), usage);
+      SimCommand command{K::LoginItemsAdd, line, {checkedPath(w[2], line, "login-items add")}, 0};
+      command.hidden = w.size() == 4;
+      return command;
+    }
+    expect(w.size() == 3 && w[1] == "remove", usage);
+    SimCommand command{K::LoginItemsRemove, line, {}, 0};
+    const auto [end, ec] = std::from_chars(w[2].data(), w[2].data() + w[2].size(), command.index);
+    expect(ec == std::errc() && end == w[2].data() + w[2].size() && command.index >= 0 &&
+               command.index <= INT32_MAX,
+           "login-items remove INDEX (INDEX a number from 0)");
+    return command;
+  }
+  if (verb == "system-events") {
+    expect(w.size() == 2 && (w[1] == "fail" || w[1] == "ok" || w[1] == "stop"),
+           "system-events fail|ok|stop");
+    const K kind = w[1] == "fail" ? K::SystemEventsFail
+                   : w[1] == "ok" ? K::SystemEventsOk
+                                  : K::SystemEventsStop;
+    return SimCommand{kind, line, {}, 0};
+  }
   throw SimScriptError(line, "unknown command '" + verb + "'");
 }
 
@@ -81,9 +132,8 @@ std::vector<SimCommand> parseSimScript(std::istream& in) {
   int lineNumber = 0;
   for (std::string line; std::getline(in, line);) {
     ++lineNumber;
-    if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    script.push_back(parseSimCommand(line, lineNumber));
+    const std::vector<std::string> w = words(line, lineNumber);
+    if (!w.empty()) script.push_back(parseSimCommand(w, lineNumber));
   }
   return script;
 }

@@ -1,6 +1,8 @@
-// hushmoor-sim's scripts: one command per line, "#" starts a comment, blank
-// lines are ignored. The whole script is checked before anything runs, so a
-// mistake on line 40 does not leave a half-run machine behind.
+// hushmoor-sim's scripts: one command per line, split into words as a shell
+// would (quotes or a backslash keep a space inside a word, as paths need); a
+// word starting with "#" starts a comment; blank lines are ignored. The whole
+// script is checked before anything runs, so a mistake on line 40 does not
+// leave a half-run machine behind.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +17,17 @@ struct SimCommand {
     RegistrationFail, RegistrationOk,
     DefaultsWrite, DefaultsDelete,
     Launch, Notify, Quit,
+    Bundle, LoginItemsList, LoginItemsAdd, LoginItemsRemove,
+    SystemEventsFail, SystemEventsOk, SystemEventsStop,
   };
   Kind kind;
   int line = 0;
-  std::vector<std::string> arguments;  // Launch: process arguments; Defaults*: key [, value]
-  uint32_t messageType = 0;            // Notify
+  // Launch: process arguments; Defaults*: key [, value]; Bundle, LoginItemsAdd:
+  // the path, absolute or "~/..." for the run's home.
+  std::vector<std::string> arguments;
+  uint32_t messageType = 0;  // Notify
+  bool hidden = false;       // LoginItemsAdd
+  long index = 0;            // LoginItemsRemove
 };
 
 class SimScriptError : public std::runtime_error {
@@ -34,4 +42,5 @@ class SimScriptError : public std::runtime_error {
 
 // Throws SimScriptError for the first unknown command or malformed line.
 std::vector<SimCommand> parseSimScript(std::istream& in);
-SimCommand parseSimCommand(const std::string& line, int lineNumber);  // the line has text
+// The command of one line's words (at least one).
+SimCommand parseSimCommand(const std::vector<std::string>& words, int lineNumber);

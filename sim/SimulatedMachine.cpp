@@ -4,12 +4,17 @@
 // handled before the next command runs.
 #include "sim/SimulatedMachine.h"
 
+#include <signal.h>
+
 #include <cstdio>
+#include <filesystem>
 
 #include "app/PowerHandler.h"
+#include "loginitems/LoginItemsAE.h"
 #include "platform/appkit/AlertPresenterSim.h"
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/ProcessExit.h"
+#include "platform/applevents/LaunchServices.h"
 #include "platform/corefoundation/CFRunLoop.h"
 #include "platform/corewlan/WirelessBackendSim.h"
 #include "platform/foundation/LogSink.h"
@@ -17,6 +22,7 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/SleeperSim.h"
 #include "platform/iokit/PowerSourceSim.h"
+#include "systemevents/SystemEventsControl.h"
 
 namespace {
 
@@ -48,6 +54,21 @@ class LaunchExit : public ProcessExit {
 // of the previous one have been handled.
 constexpr long kFeederOrder = 100;
 
+// What "system-events fail" makes System Events answer: the status of an
+// application that may not be sent events.
+constexpr OSStatus kRefusedStatus = -1743;
+
+// Stops the System Events of the run's runtime folder, if one runs; true when
+// none is left.
+bool stopSystemEvents() {
+  ProcessSerialNumber psn;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (SystemEventsFindRunning(&psn) != noErr) return true;
+    if (!SystemEventsQuitAndWait(psn, 5000)) kill(static_cast<pid_t>(psn.lowLongOfPSN), SIGKILL);
+  }
+  return SystemEventsFindRunning(&psn) != noErr;
+}
+
 }  // namespace
 
 std::string oneLine(std::string text) {
@@ -63,8 +84,9 @@ std::string oneLine(std::string text) {
   return result;
 }
 
-SimulatedMachine::SimulatedMachine(std::ostream& out, std::string bundlePath)
+SimulatedMachine::SimulatedMachine(std::ostream& out, std::string home, std::string bundlePath)
     : out_(out),
+      home_(std::move(home)),
       bundlePath_(std::move(bundlePath)),
       bundleIdentifier_(NSLoadMainInterface().bundleIdentifier),
       power_(std::make_shared<SimulatedPowerSource>()),
@@ -89,10 +111,13 @@ SimulatedMachine::SimulatedMachine(std::ostream& out, std::string bundlePath)
   installSleeper(sleeper_);
   installProcessExit(std::make_shared<LaunchExit>(out_));
   NSSetLogSink(std::make_shared<LineLogSink>(out_));
-  NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));
+  // The build tree's System Events, never one installed for the user.
+  LSSetApplicationSearchFoldersForTesting({HUSHMOOR_SIM_APPLICATIONS_DIR});
 }
 
 SimulatedMachine::~SimulatedMachine() {
+  if (!stopSystemEvents()) std::fprintf(stderr, "hushmoor-sim: System Events did not stop\n");
+  LSSetApplicationSearchFoldersForTesting({});
   installPowerSource(nullptr);
   installWirelessBackend(nullptr);
   installAlertPresenter(nullptr);
@@ -124,6 +149,7 @@ void SimulatedMachine::launch(const SimCommand& command) {
   resetProcessWideState();
   NSUserDefaults::resetStandardUserDefaults();
 
+  NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));
   std::vector<std::string> arguments{bundlePath_ + "/Contents/MacOS/Hushmoor"};
   arguments.insert(arguments.end(), command.arguments.begin(), command.arguments.end());
   std::vector<const char*> argv;
@@ -208,7 +234,92 @@ void SimulatedMachine::execute(const SimCommand& command) {
     case K::Quit:
       if (running_) NSApp->terminate(nullptr);
       break;
+    case K::Bundle: {
+      // Used from the next launch on; a running application keeps its own.
+      const std::string bundle = resolve(command.arguments[0]);
+      std::error_code ec;
+      std::filesystem::create_directories(bundle + "/Contents/MacOS", ec);
+      if (ec)
+        fail(command, "cannot create the bundle " + bundle + ": " + ec.message());
+      else
+        bundlePath_ = bundle;
+      break;
+    }
+    case K::LoginItemsList:
+    case K::LoginItemsAdd:
+    case K::LoginItemsRemove:
+      loginItemsCommand(command);
+      break;
+    case K::SystemEventsFail:
+    case K::SystemEventsOk:
+    case K::SystemEventsStop:
+      systemEventsCommand(command);
+      break;
     case K::Launch:
       break;  // handled by run()
+  }
+}
+
+std::string SimulatedMachine::resolve(const std::string& path) const {
+  return path.starts_with("~/") ? home_ + path.substr(1) : path;
+}
+
+void SimulatedMachine::fail(const SimCommand& command, const std::string& reason) {
+  failure_ = "line " + std::to_string(command.line) + ": " + reason;
+}
+
+// The machine reads and changes the list through System Events like any other
+// program, so a refusing System Events refuses these commands too.
+void SimulatedMachine::loginItemsCommand(const SimCommand& command) {
+  using K = SimCommand::Kind;
+  if (command.kind == K::LoginItemsAdd) {
+    // Another program may list a path where nothing is (any more), so the
+    // reference is made from the path as it stands.
+    const FSRef item{resolve(command.arguments[0])};
+    if (const OSStatus err = LIAEAddRefAtEnd(&item, command.hidden); err != noErr)
+      fail(command, "cannot add a login item: status " + std::to_string(err));
+    return;
+  }
+  if (command.kind == K::LoginItemsRemove) {
+    if (const OSStatus err = LIAERemove(command.index); err != noErr)
+      fail(command, "cannot remove login item " + std::to_string(command.index) + ": status " +
+                        std::to_string(err));
+    return;
+  }
+  CFArrayRef items = nullptr;
+  if (const OSStatus err = LIAECopyLoginItems(&items); err != noErr) {
+    fail(command, "cannot read the login items: status " + std::to_string(err));
+    return;
+  }
+  const CFIndex count = CFArrayGetCount(items);
+  for (CFIndex i = 0; i < count; ++i) {
+    auto record = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(items, i));
+    auto url = static_cast<CFURLRef>(CFDictionaryGetValue(record, kLIAEURL));
+    auto hidden = static_cast<CFBooleanRef>(CFDictionaryGetValue(record, kLIAEHidden));
+    out_ << "login-item: " << i << ' ' << url->path()
+         << (CFBooleanGetValue(hidden) ? " hidden" : "") << '\n';
+  }
+  out_ << "login-items: " << count << '\n';
+  CFRelease(items);
+}
+
+// A failure lasts until "ok", also across a stop: a System Events started
+// later reads it from the environment it inherits.
+void SimulatedMachine::systemEventsCommand(const SimCommand& command) {
+  using K = SimCommand::Kind;
+  ProcessSerialNumber psn;
+  const bool running = SystemEventsFindRunning(&psn) == noErr;
+  if (command.kind == K::SystemEventsStop) {
+    if (running && !stopSystemEvents()) fail(command, "System Events did not stop");
+    return;
+  }
+  const OSStatus status = command.kind == K::SystemEventsFail ? kRefusedStatus : noErr;
+  if (status != noErr)
+    setenv(kSystemEventsFailureVariable, std::to_string(status).c_str(), 1);
+  else
+    unsetenv(kSystemEventsFailureVariable);
+  if (running) {
+    if (const OSStatus err = SystemEventsSetFailure(psn, status); err != noErr)
+      fail(command, "System Events did not take the command: status " + std::to_string(err));
   }
 }

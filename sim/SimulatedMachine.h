@@ -1,6 +1,8 @@
 // The simulated machine: the application's platform with simulated power,
 // radio, panels, sleep and termination, driven by a script and reporting each
-// observable event as one line.
+// observable event as one line. The login items are real: the System Events
+// of the build tree, in the run's home, started by the first event that needs
+// it and stopped when the machine goes.
 #pragma once
 
 #include <memory>
@@ -18,9 +20,10 @@ typedef struct __CFRunLoopSource* CFRunLoopSourceRef;
 
 class SimulatedMachine {
  public:
-  // Installs the simulated backends for the machine's lifetime; the
-  // application's bundle is at `bundlePath`.
-  SimulatedMachine(std::ostream& out, std::string bundlePath);
+  // Installs the simulated backends for the machine's lifetime. `home` is the
+  // run's home ("~/" in paths); the application's bundle is at `bundlePath`
+  // until a script says otherwise.
+  SimulatedMachine(std::ostream& out, std::string home, std::string bundlePath);
   ~SimulatedMachine();
   SimulatedMachine(const SimulatedMachine&) = delete;
   SimulatedMachine& operator=(const SimulatedMachine&) = delete;
@@ -38,8 +41,13 @@ class SimulatedMachine {
   void execute(const SimCommand& command);
   void launch(const SimCommand& command);
   void feedRunningApplication();
+  void loginItemsCommand(const SimCommand& command);
+  void systemEventsCommand(const SimCommand& command);
+  std::string resolve(const std::string& path) const;
+  void fail(const SimCommand& command, const std::string& reason);
 
   std::ostream& out_;
+  std::string home_;
   std::string bundlePath_;
   std::string bundleIdentifier_;
   std::shared_ptr<SimulatedPowerSource> power_;

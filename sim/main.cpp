@@ -55,7 +55,7 @@ int main(int argc, char* argv[]) {
 
   try {
     SimHome simHome(home);
-    SimulatedMachine machine(std::cout, simHome.bundlePath());
+    SimulatedMachine machine(std::cout, simHome.path(), simHome.bundlePath());
     const int status = machine.run(script);
     if (status != 0) std::cerr << "hushmoor-sim: " << name << ": " << machine.failure() << '\n';
     return status;

@@ -14,6 +14,9 @@ inline constexpr AEKeyword pLoginItemHidden = FOUR_CHAR_CODE("hidn");
 // Seconds of idleness after which System Events quits; "0" keeps it running.
 inline constexpr const char* kSystemEventsIdleQuitVariable = "HUSHMOOR_SYSTEM_EVENTS_IDLE_QUIT";
 inline constexpr int kSystemEventsDefaultIdleQuitSeconds = 300;
+// A status that a newly started System Events refuses every event with, as if
+// the control event below had been sent to it at once (simulator, tests).
+inline constexpr const char* kSystemEventsFailureVariable = "HUSHMOOR_SYSTEM_EVENTS_FAILURE";
 
 // Control event: '----' is a 'long' status; while it is nonzero every other
 // event is answered with that status as its error number. 0 ends it.

@@ -13,7 +13,10 @@ namespace systemevents {
 
 class SystemEventsHandler {
  public:
-  explicit SystemEventsHandler(LoginItemStore& store) : store_(store) {}
+  // A nonzero `failure` refuses every event from the start, as the control
+  // event does.
+  explicit SystemEventsHandler(LoginItemStore& store, OSStatus failure = noErr)
+      : store_(store), failure_(failure) {}
 
   void handle(const AppleEvent& event, AppleEvent* reply);
   bool quitRequested() const { return quitRequested_; }
@@ -24,7 +27,7 @@ class SystemEventsHandler {
   OSStatus deleteElement(const AppleEvent& event);
 
   LoginItemStore& store_;
-  OSStatus failure_ = noErr;
+  OSStatus failure_;
   bool quitRequested_ = false;
 };
 

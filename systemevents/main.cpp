@@ -5,6 +5,7 @@
 #include <glib.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -28,6 +29,19 @@ int idleQuitSeconds() {
     return kSystemEventsDefaultIdleQuitSeconds;
   }
   return static_cast<int>(seconds);
+}
+
+// The status every event is refused with from the start, or noErr.
+OSStatus initialFailure() {
+  const char* value = std::getenv(kSystemEventsFailureVariable);
+  if (value == nullptr || *value == '\0') return noErr;
+  char* end = nullptr;
+  long status = std::strtol(value, &end, 10);
+  if (*end != '\0' || status < INT32_MIN || status > INT32_MAX) {
+    systemevents::reportProblem("ignoring %s=%s", kSystemEventsFailureVariable, value);
+    return noErr;
+  }
+  return static_cast<OSStatus>(status);
 }
 
 struct Service {
@@ -56,7 +70,7 @@ int main() {
   systemevents::LoginItemStore store(folder);
   g_free(folder);
   store.removeLeftovers();
-  systemevents::SystemEventsHandler handler(store);
+  systemevents::SystemEventsHandler handler(store, initialFailure());
 
   Service service;
   service.idleQuit = idleQuitSeconds();

@@ -2,6 +2,7 @@
 // SIGTERM: what bench/app/idle-syscalls measures with strace.
 #include "platform/appkit/AlertPresenterSim.h"
 #include "platform/appkit/NSApplication.h"
+#include "platform/applevents/LaunchServices.h"
 #include "platform/corewlan/WirelessBackendSim.h"
 #include "platform/foundation/SleeperSim.h"
 #include "platform/iokit/PowerSourceSim.h"
@@ -11,5 +12,7 @@ int main(int argc, const char* argv[]) {
   installWirelessBackend(std::make_shared<SimulatedWirelessBackend>());
   installSleeper(std::make_shared<SimulatedSleeper>());
   installAlertPresenter(std::make_shared<SimulatedAlertPresenter>());
+  // The build tree's System Events serves the launch's login-item step.
+  LSSetApplicationSearchFoldersForTesting({HUSHMOOR_APPLICATIONS_DIR});
   return NSApplicationMain(argc, argv);
 }

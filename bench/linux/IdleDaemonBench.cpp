@@ -13,6 +13,7 @@
 
 #include "tests/linux/support/FakeSysfs.h"
 #include "tests/linux/support/TestBus.h"
+#include "tests/support/TemporaryUserEnvironment.h"
 
 #ifndef HUSHMOOR_EXECUTABLE
 #error "HUSHMOOR_EXECUTABLE must name the built Hushmoor executable"
@@ -40,6 +41,9 @@ long contextSwitches(pid_t pid) {
 }
 
 void BM_IdleDaemon(benchmark::State& state) {
+  // A private runtime folder: the System Events the launch starts is ours,
+  // and is stopped at the end.
+  TemporaryUserEnvironment user;
   PrivateSystemBus bus;
   MockLogind logind(bus);
   if (!bus.ok() || !logind.ok()) {

@@ -20,6 +20,8 @@ const char* const kWelcome =
 const char* const kNoAirport = "panel: Error | Couldn't access airport! Hushmoor cannot run. | OK";
 const char* const kNoRegistration =
     "panel: Error | Failed to register for sleep notifications. Hushmoor cannot run. | OK";
+// Start-up step 2 in a private home whose login items are empty.
+const char* const kAdded = "log: INFO: added self to login items";
 
 // Records, when a registration is undone, what the shut-down had done by then.
 class RecordingPowerSource : public SimulatedPowerSource {
@@ -55,19 +57,20 @@ struct LaunchCase {
 const LaunchCase kLaunches[] = {
     {"FirstLaunchShowsTheWelcomeThenRuns", {}, std::nullopt, std::nullopt, true, true,
      {kIOMessageSystemWillSleep, kIOMessageSystemHasPoweredOn},
-     {kWelcome, "radio: off", "wait: 5", "ack: 0xE0000280", "radio: on"}, true},
+     {kWelcome, kAdded, "radio: off", "wait: 5", "ack: 0xE0000280", "radio: on"}, true},
     {"LaterLaunchesShowNoWelcome", {}, true, std::nullopt, true, true, {kIOMessageCanSystemSleep},
-     {"ack: 0xE0000270"}, true},
+     {kAdded, "ack: 0xE0000270"}, true},
     {"FirstLaunchWithoutTheInterface", {}, std::nullopt, std::nullopt, false, true, {},
-     {kWelcome, kNoAirport}, false},
-    {"LaterLaunchWithoutTheInterface", {}, true, std::nullopt, false, true, {}, {kNoAirport}, false},
-    {"RegistrationRefused", {}, true, std::nullopt, true, false, {}, {kNoRegistration}, false},
+     {kWelcome, kAdded, kNoAirport}, false},
+    {"LaterLaunchWithoutTheInterface", {}, true, std::nullopt, false, true, {}, {kAdded, kNoAirport},
+     false},
+    {"RegistrationRefused", {}, true, std::nullopt, true, false, {}, {kAdded, kNoRegistration}, false},
     {"AStoredSleepDelayOverridesTheRegisteredFive", {}, true, 7L, true, true,
-     {kIOMessageSystemWillSleep}, {"radio: off", "wait: 7", "ack: 0xE0000280"}, true},
+     {kIOMessageSystemWillSleep}, {kAdded, "radio: off", "wait: 7", "ack: 0xE0000280"}, true},
     {"AnArgumentOverridesTheStoredValue", {"-SleepDelay", "1"}, true, 7L, true, true,
-     {kIOMessageSystemWillSleep}, {"radio: off", "wait: 1", "ack: 0xE0000280"}, true},
+     {kIOMessageSystemWillSleep}, {kAdded, "radio: off", "wait: 1", "ack: 0xE0000280"}, true},
     {"ArgumentsMayAlsoSkipTheWelcome", {"-RanBefore", "YES"}, std::nullopt, std::nullopt, true, true,
-     {}, {}, true, false},
+     {}, {kAdded}, true, false},
 };
 
 class ControllerLaunchTest : public SimulatedPlatformFixture,
@@ -162,6 +165,20 @@ TEST_F(ControllerTest, NotificationsBeforeTheLaunchReachNobodyAndLaterLaunchesSt
     runUntilIdle();
   });
   EXPECT_EQ(events, std::vector<std::string>{});
+}
+
+TEST_F(ControllerTest, ARefusedSelfRegistrationNeverStopsTheStartUp) {
+  storeDefault("RanBefore", NSDefaultsValue{true});
+  ::setenv(kSystemEventsFailureVariable, "-1743", 1);
+  launch({}, [&] {
+    recording->post(kIOMessageCanSystemSleep);
+    runUntilIdle();
+  });
+  ::unsetenv(kSystemEventsFailureVariable);
+  EXPECT_EQ(events, (std::vector<std::string>{
+                        "log: ERROR (loginListContainsApp:N): LIAECopyLoginItems returned: -1743\n",
+                        "ack: 0xE0000270"}));
+  EXPECT_EQ(recording->deregistrations, 1) << "registered and attached as usual";
 }
 
 TEST_F(ControllerTest, InitRegistersTheTwoDefaults) {

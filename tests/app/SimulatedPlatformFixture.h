@@ -2,13 +2,16 @@
 // throw-away home, and every observable event recorded as one line in
 // hushmoor-sim's form ("radio: off", "wait: 5", "ack: 0xE0000280", "log: ...",
 // "panel: ..."). Source line numbers in located log lines read "N", so that
-// the tables do not break when a file is edited.
+// the tables do not break when a file is edited. A launch registers the
+// application in the login items of a private home, through a System Events
+// of the build tree that the fixture stops afterwards.
 #pragma once
 
 #include <glib.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -24,6 +27,7 @@
 #include "platform/foundation/SleeperSim.h"
 #include "platform/iokit/PowerSourceSim.h"
 #include "tests/platform/TempHome.h"
+#include "tests/support/TemporaryUserEnvironment.h"
 
 // The application's own identifier (its main interface names it), so that
 // the defaults a launch uses are the ones the test stores.
@@ -56,9 +60,14 @@ class SimulatedPlatformFixture : public ::testing::Test {
     installProcessExit(makeSimulatedProcessExit());
     NSSetLogSink(log);
     NSBundle::setMainBundleIdentifier(NSString::stringWithUTF8String(appBundleIdentifier()));
+    std::filesystem::create_directories(bundlePath() + "/Contents/MacOS");
+    NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath()));
     NSUserDefaults::resetStandardUserDefaults();
     resetProcessWideState();
   }
+
+  // The application's bundle, in a folder whose name has a space.
+  std::string bundlePath() const { return userEnvironment.root() + "/My Apps/Hushmoor.app"; }
 
   void TearDown() override {
     installPowerSource(nullptr);
@@ -68,6 +77,7 @@ class SimulatedPlatformFixture : public ::testing::Test {
     installProcessExit(nullptr);
     NSSetLogSink(nullptr);
     NSBundle::setMainBundleIdentifier("");
+    NSBundle::setMainBundlePath("");
     NSUserDefaults::resetStandardUserDefaults();
   }
 
@@ -89,6 +99,7 @@ class SimulatedPlatformFixture : public ::testing::Test {
   }
 
   TempHome home;
+  TemporaryUserEnvironment userEnvironment;
   std::shared_ptr<SimulatedPowerSource> power = std::make_shared<SimulatedPowerSource>();
   std::shared_ptr<SimulatedWirelessBackend> wireless = std::make_shared<SimulatedWirelessBackend>();
   std::shared_ptr<SimulatedSleeper> sleeper = std::make_shared<SimulatedSleeper>();

@@ -19,6 +19,7 @@
 
 #include "tests/linux/support/FakeSysfs.h"
 #include "tests/linux/support/TestBus.h"
+#include "tests/support/TemporaryUserEnvironment.h"
 
 #ifndef HUSHMOOR_EXECUTABLE
 #error "HUSHMOOR_EXECUTABLE must name the built Hushmoor executable"
@@ -130,6 +131,9 @@ class HushmoorEndToEndTest : public ::testing::Test {
     EXPECT_TRUE(locksBecome(1));
   }
 
+  // Its own runtime folder, so that the System Events the application starts
+  // (the build tree's, beside Hushmoor.app) is this test's and is stopped after it.
+  TemporaryUserEnvironment user_;
   PrivateSystemBus bus_;
   FakeSysfs sys_;
   std::unique_ptr<MockLogind> logind_;
@@ -176,6 +180,18 @@ TEST_F(HushmoorEndToEndTest, SwitchesTheRadioAroundSleepsAndSurvivesALogindResta
   EXPECT_EQ(locks(), 1u);
 
   const std::string text = log();
+  // The launch put the application's own bundle into the login items.
+  const auto bundle =
+      std::filesystem::path(HUSHMOOR_EXECUTABLE).parent_path().parent_path().parent_path();
+  EXPECT_NE(text.find("INFO: added self to login items"), std::string::npos) << text;
+  bool listed = false;
+  for (const auto& entry : std::filesystem::directory_iterator(home_ / ".config" / "autostart")) {
+    std::ifstream in(entry.path());
+    std::stringstream keys;
+    keys << in.rdbuf();
+    listed |= keys.str().find("X-Hushmoor-Path=" + bundle.string() + "\n") != std::string::npos;
+  }
+  EXPECT_TRUE(listed) << bundle;
   EXPECT_EQ(text.find("error trying to turn airport"), std::string::npos) << text;
   EXPECT_EQ(text.find("couldn't get interface"), std::string::npos) << text;
   EXPECT_EQ(text.find("InhibitDelayMaxSec"), std::string::npos) << "1 s fits in 5 s: " << text;

@@ -29,6 +29,29 @@ TEST(SimScriptParseTest, CommandsAndTheirArguments) {
   EXPECT_EQ(script[4].line, 6);
 }
 
+TEST(SimScriptParseTest, WordsAreSplitAsAShellWouldSoPathsMayHoldSpaces) {
+  std::istringstream in(
+      "bundle \"/Volumes/My Disk/Hushmoor.app\"  # where it was copied\n"
+      "login-items add '~/Old Apps/Hushmoor.app' hidden\r\n"
+      "login-items add ~/a\\ b#c\n"
+      "login-items remove 12\n"
+      "login-items\n"
+      "system-events stop\n");
+  const std::vector<SimCommand> script = parseSimScript(in);
+  ASSERT_EQ(script.size(), 6u);
+  EXPECT_EQ(script[0].kind, SimCommand::Kind::Bundle);
+  EXPECT_EQ(script[0].arguments, std::vector<std::string>{"/Volumes/My Disk/Hushmoor.app"});
+  EXPECT_EQ(script[1].kind, SimCommand::Kind::LoginItemsAdd);
+  EXPECT_EQ(script[1].arguments, std::vector<std::string>{"~/Old Apps/Hushmoor.app"});
+  EXPECT_TRUE(script[1].hidden);
+  EXPECT_EQ(script[2].arguments, std::vector<std::string>{"~/a b#c"}) << "# inside a word stays";
+  EXPECT_FALSE(script[2].hidden);
+  EXPECT_EQ(script[3].kind, SimCommand::Kind::LoginItemsRemove);
+  EXPECT_EQ(script[3].index, 12);
+  EXPECT_EQ(script[4].kind, SimCommand::Kind::LoginItemsList);
+  EXPECT_EQ(script[5].kind, SimCommand::Kind::SystemEventsStop);
+}
+
 TEST(SimScriptParseTest, ErrorsNameTheirLine) {
   std::istringstream in("sleep\n\n# fine\nwifi maybe\n");
   try {
