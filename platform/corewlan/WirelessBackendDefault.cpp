@@ -1,6 +1,6 @@
-// The real machine's wireless backend. Until the rfkill backend is built in,
-// a machine without wireless interfaces: the application reports that it
-// cannot reach the radio and quits.
+// The wireless backend of a program that installs none (the shipped executable
+// installs the rfkill one): a machine without wireless interfaces, so the
+// application reports that it cannot reach the radio and quits.
 #include <cerrno>
 
 #include "platform/corewlan/WirelessBackend.h"

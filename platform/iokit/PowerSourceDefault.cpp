@@ -1,6 +1,7 @@
-// The real machine's power source. Until the logind backend is built in, the
-// machine has no reachable power-management service: registration fails, and
-// the application says so and quits rather than pretending to work.
+// The power source of a program that installs none (the shipped executable
+// installs the logind one): no reachable power-management service, so
+// registration fails and the application says so and quits rather than
+// pretending to work.
 #include "platform/iokit/PowerSource.h"
 
 namespace {
