@@ -197,6 +197,16 @@ OSErr copyOut(const AEDesc& source, DescType desiredType, DescType* actualType, 
   AEDisposeDesc(&coerced);
   return noErr;
 }
+// The Ptr forms of the put calls: a descriptor made from the bytes is handed
+// to the matching Desc form, which copies it, and is disposed on every path.
+template <class Put>
+OSErr putFromBytes(DescType typeCode, const void* dataPtr, Size dataSize, Put put) {
+  AEDesc desc = nullDescriptor;
+  OSErr err = AECreateDesc(typeCode, dataPtr, dataSize, &desc);
+  if (err == noErr) err = put(&desc);
+  AEDisposeDesc(&desc);
+  return err;
+}
 }  // namespace
 
 OSErr AECountItems(const AEDescList* theAEDescList, long* theCount) {
@@ -226,11 +236,8 @@ OSErr AEPutDesc(AEDescList* theAEDescList, long index, const AEDesc* theAEDesc) 
 
 OSErr AEPutPtr(AEDescList* theAEDescList, long index, DescType typeCode, const void* dataPtr,
                Size dataSize) {
-  AEDesc item = nullDescriptor;
-  OSErr err = AECreateDesc(typeCode, dataPtr, dataSize, &item);
-  if (err == noErr) err = AEPutDesc(theAEDescList, index, &item);
-  AEDisposeDesc(&item);
-  return err;
+  return putFromBytes(typeCode, dataPtr, dataSize,
+                      [&](const AEDesc* item) { return AEPutDesc(theAEDescList, index, item); });
 }
 
 OSErr AEGetNthDesc(const AEDescList* theAEDescList, long index, DescType desiredType,
@@ -256,11 +263,9 @@ OSErr AEPutParamDesc(AppleEvent* theAppleEvent, AEKeyword theAEKeyword, const AE
 
 OSErr AEPutParamPtr(AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescType typeCode,
                     const void* dataPtr, Size dataSize) {
-  AEDesc param = nullDescriptor;
-  OSErr err = AECreateDesc(typeCode, dataPtr, dataSize, &param);
-  if (err == noErr) err = AEPutParamDesc(theAppleEvent, theAEKeyword, &param);
-  AEDisposeDesc(&param);
-  return err;
+  return putFromBytes(typeCode, dataPtr, dataSize, [&](const AEDesc* param) {
+    return AEPutParamDesc(theAppleEvent, theAEKeyword, param);
+  });
 }
 
 OSErr AEGetParamDesc(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescType desiredType,
@@ -346,11 +351,9 @@ OSErr AEPutAttributeDesc(AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
 
 OSErr AEPutAttributePtr(AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescType typeCode,
                         const void* dataPtr, Size dataSize) {
-  AEDesc attribute = nullDescriptor;
-  OSErr err = AECreateDesc(typeCode, dataPtr, dataSize, &attribute);
-  if (err == noErr) err = AEPutAttributeDesc(theAppleEvent, theAEKeyword, &attribute);
-  AEDisposeDesc(&attribute);
-  return err;
+  return putFromBytes(typeCode, dataPtr, dataSize, [&](const AEDesc* attribute) {
+    return AEPutAttributeDesc(theAppleEvent, theAEKeyword, attribute);
+  });
 }
 
 OSErr AEGetAttributeDesc(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
