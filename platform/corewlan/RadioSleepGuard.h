@@ -5,7 +5,8 @@
 // later boot. So a record (RadioSleepRecord) is written before the radio goes
 // off for a sleep and removed once the wake has switched it back on, or has
 // found nothing to switch on; the next launch switches on a radio that such a
-// record says was left off.
+// record says was left off. A run that quits in order between the sleep and
+// the wake keeps the record as well: the radio it switched off is still off.
 //
 // Which layer knows "for a sleep": neither the radio nor the power layer
 // alone. CWInterface knows that the radio is switched, and IOKit's delivery
