@@ -5,6 +5,7 @@
 #include "loginitems/SelfRegistration.h"
 #include "platform/corefoundation/CFRunLoop.h"
 #include "platform/corewlan/CWInterface.h"
+#include "platform/corewlan/RadioSleepGuard.h"
 #include "platform/foundation/NSUserDefaults.h"
 
 Controller* Controller::init() {
@@ -18,6 +19,11 @@ Controller* Controller::init() {
 
 void Controller::applicationDidFinishLaunching(const NSNotification&) {
   NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
+
+  // Before anything that may wait on the user or on System Events: a radio
+  // that an earlier run switched off for a sleep it never saw the end of is
+  // switched back on.
+  RadioSleepGuard::shared().restoreAfterUnfinishedSleep();
 
   // 1. First run: the welcome. RanBefore reaches the disk at the latest when
   //    the application terminates.

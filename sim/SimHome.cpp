@@ -62,6 +62,8 @@ SimHome::SimHome(const std::optional<std::string>& folder) {
   setenv("HOME", path_.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (path_ + "/.config").c_str(), 1);
   setenv("XDG_DATA_HOME", (path_ + "/.local/share").c_str(), 1);
+  // The record of a radio switched off for a sleep stays in the run's home.
+  setenv("XDG_STATE_HOME", (path_ + "/.local/state").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   // A System Events left behind by a run that crashed quits on its own; the
   // simulator stops the one it used when it ends.

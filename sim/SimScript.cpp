@@ -94,6 +94,10 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
     expect(w.size() == 1, "quit (no arguments)");
     return SimCommand{K::Quit, line, {}, 0};
   }
+  if (verb == "crash") {
+    expect(w.size() == 1, "crash (no arguments)");
+    return SimCommand{K::Crash, line, {}, 0};
+  }
   if (verb == "bundle") {
     expect(w.size() == 2, "bundle PATH (quote a path with spaces)");
     return SimCommand{K::Bundle, line, {checkedPath(w[1], line, "bundle")}, 0};

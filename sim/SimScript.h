@@ -16,7 +16,7 @@ struct SimCommand {
     WifiOn, WifiOff, WifiAbsent, WifiFailOff, WifiFailOn, WifiOk,
     RegistrationFail, RegistrationOk,
     DefaultsWrite, DefaultsDelete,
-    Launch, Notify, Quit,
+    Launch, Notify, Quit, Crash,
     Bundle, LoginItemsList, LoginItemsAdd, LoginItemsRemove,
     SystemEventsFail, SystemEventsOk, SystemEventsStop,
   };

@@ -234,6 +234,9 @@ void SimulatedMachine::execute(const SimCommand& command) {
     case K::Quit:
       if (running_) NSApp->terminate(nullptr);
       break;
+    case K::Crash:
+      if (running_) crash();
+      break;
     case K::Bundle: {
       // Used from the next launch on; a running application keeps its own.
       const std::string bundle = resolve(command.arguments[0]);
@@ -258,6 +261,18 @@ void SimulatedMachine::execute(const SimCommand& command) {
     case K::Launch:
       break;  // handled by run()
   }
+}
+
+// The application is killed: no shut-down sequence runs.
+// What the system takes back from a dead process goes too: its power
+// registration (logind drops a dead process's lock, so an unacknowledged sleep
+// goes on) and its notification port.
+void SimulatedMachine::crash() {
+  IODeregisterForSystemPower(&powerNotifier);
+  IOServiceClose(powerConnection);
+  IONotificationPortDestroy(powerNotificationPort);
+  out_ << "crashed\n";
+  throw SimulatedProcessExit{128 + SIGKILL};
 }
 
 std::string SimulatedMachine::resolve(const std::string& path) const {

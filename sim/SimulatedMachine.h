@@ -41,6 +41,7 @@ class SimulatedMachine {
   void execute(const SimCommand& command);
   void launch(const SimCommand& command);
   void feedRunningApplication();
+  [[noreturn]] void crash();
   void loginItemsCommand(const SimCommand& command);
   void systemEventsCommand(const SimCommand& command);
   std::string resolve(const std::string& path) const;

@@ -16,3 +16,8 @@ WirelessBackend& currentWirelessBackend() {
   if (!installed()) installed() = makeDefaultWirelessBackend();
   return *installed();
 }
+
+std::optional<RadioBlocks> WirelessBackend::radioBlocks(const std::string& bsdName) {
+  if (!hasInterface(bsdName)) return std::nullopt;
+  return RadioBlocks{!radioPower(bsdName), false};
+}

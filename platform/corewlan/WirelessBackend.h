@@ -6,9 +6,17 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/NSError.h"
+
+// Why a radio is off: switched off by software (which may switch it on
+// again) or held off by a hardware switch (which only the user can undo).
+struct RadioBlocks {
+  bool soft = false;
+  bool hard = false;
+};
 
 class WirelessBackend {
  public:
@@ -27,6 +35,15 @@ class WirelessBackend {
   // not null) to an error object that says what went wrong; never throws.
   virtual bool setRadioPower(const std::string& bsdName, bool on,
                              std::shared_ptr<NSError>* error) = 0;
+
+  // What holds the named interface's radio off; none when the interface is
+  // gone or its state cannot be read. The default, for hardware without a
+  // switch of its own: a radio that is off is off by software.
+  virtual std::optional<RadioBlocks> radioBlocks(const std::string& bsdName);
+
+  // The device behind the named interface's radio in words, for a person
+  // reading a record of it later; the default is the name itself.
+  virtual std::string radioDevice(const std::string& bsdName) { return bsdName; }
 };
 
 void installWirelessBackend(std::shared_ptr<WirelessBackend> backend);  // nullptr: default

@@ -29,3 +29,18 @@ bool WirelessRfkill::setRadioPower(const std::string& bsdName, bool on,
                                       NSString::stringWithUTF8String(failure.description));
   return false;
 }
+
+std::optional<RadioBlocks> WirelessRfkill::radioBlocks(const std::string& bsdName) {
+  auto radio = RfkillRadio::find(bsdName, paths_);
+  if (!radio) return std::nullopt;
+  auto state = radio->state();
+  if (!state) return std::nullopt;
+  return RadioBlocks{state->softBlocked, state->hardBlocked};
+}
+
+std::string WirelessRfkill::radioDevice(const std::string& bsdName) {
+  auto radio = RfkillRadio::find(bsdName, paths_);
+  if (!radio) return bsdName;
+  return "rfkill" + std::to_string(radio->rfkillIndex()) + " of " + radio->interfaceName() + " (" +
+         radio->phyName() + ")";
+}

@@ -17,6 +17,10 @@ class WirelessRfkill : public WirelessBackend {
   bool hasInterface(const std::string& bsdName) override;
   bool radioPower(const std::string& bsdName) override;
   bool setRadioPower(const std::string& bsdName, bool on, std::shared_ptr<NSError>* error) override;
+  // rfkill's soft and hard block of the interface's radio.
+  std::optional<RadioBlocks> radioBlocks(const std::string& bsdName) override;
+  // "rfkill<N> of <interface> (<phy>)".
+  std::string radioDevice(const std::string& bsdName) override;
 
  private:
   RfkillPaths paths_;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/iokit/IOPMHandling.h"
 #include "platform/iokit/PowerSource.h"
 
 namespace {
@@ -29,6 +30,30 @@ std::set<io_object_t>& liveNotifiers() {
   return notifiers;
 }
 
+natural_t& messageBeingHandled() {
+  static natural_t messageType = 0;
+  return messageType;
+}
+IOPMHandlingObserver& handlingObserver() {
+  static IOPMHandlingObserver observer;
+  return observer;
+}
+
+// Marks the notification as being handled for the time of its callback, also
+// when the callback unwinds.
+class HandlingScope {
+ public:
+  explicit HandlingScope(natural_t messageType) : previous_(messageBeingHandled()) {
+    messageBeingHandled() = messageType;
+  }
+  ~HandlingScope() { messageBeingHandled() = previous_; }
+  HandlingScope(const HandlingScope&) = delete;
+  HandlingScope& operator=(const HandlingScope&) = delete;
+
+ private:
+  natural_t previous_;
+};
+
 void deliverOne(const std::weak_ptr<PortState>& weak) {
   // Held for the whole call: the callback may destroy the port.
   std::shared_ptr<PortState> port = weak.lock();
@@ -38,10 +63,21 @@ void deliverOne(const std::weak_ptr<PortState>& weak) {
   // One notification per perform, so that other sources keep their turn; the
   // rest follow at the next iterations.
   if (!port->queue.empty()) CFRunLoopSourceSignal(port->source);
-  port->callback(port->refcon, port->service, messageType, reinterpret_cast<void*>(id));
+  if (handlingObserver()) handlingObserver()(messageType, false);
+  {
+    HandlingScope handling(messageType);
+    port->callback(port->refcon, port->service, messageType, reinterpret_cast<void*>(id));
+  }
+  if (handlingObserver()) handlingObserver()(messageType, true);
 }
 
 }  // namespace
+
+natural_t IOPMMessageBeingHandled() { return messageBeingHandled(); }
+
+void IOPMSetHandlingObserver(IOPMHandlingObserver observer) {
+  handlingObserver() = std::move(observer);
+}
 
 struct IONotificationPort {
   std::shared_ptr<PortState> state = std::make_shared<PortState>();

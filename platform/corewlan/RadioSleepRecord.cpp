@@ -1,0 +1,138 @@
+// Reading and writing the record that the radio is off for a sleep.
+#include "platform/corewlan/RadioSleepRecord.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kGroup = "Radio off for sleep";
+constexpr const char* kFileName = "radio-off-for-sleep";
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string posixProblem(const std::string& what, int code) {
+  return what + ": " + std::strerror(code);
+}
+
+// A removal or a rename is durable only once the folder that holds the name
+// has reached the disk.
+std::optional<std::string> syncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return posixProblem("cannot open " + folder, errno);
+  const int failed = ::fsync(fd) != 0 ? errno : 0;
+  ::close(fd);
+  if (failed != 0) return posixProblem("cannot sync " + folder, failed);
+  return std::nullopt;
+}
+
+std::optional<std::string> writeAll(int fd, const std::string& text, const std::string& file) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return posixProblem("cannot write " + file, errno);
+    done += static_cast<size_t>(n);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string RadioSleepRecord::path() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && state[0] == '/') return std::string(state) + "/hushmoor/" + kFileName;
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr && home[0] != '\0' ? home : g_get_home_dir()) +
+         "/.local/state/hushmoor/" + kFileName;
+}
+
+std::string RadioSleepRecord::currentBootId() {
+  gchar* text = nullptr;
+  if (!g_file_get_contents("/proc/sys/kernel/random/boot_id", &text, nullptr, nullptr))
+    return "unknown";
+  std::string id = g_strstrip(text);
+  g_free(text);
+  return id.empty() ? "unknown" : id;
+}
+
+RadioSleepRecord::Reading RadioSleepRecord::read(const std::string& path) {
+  Reading reading;
+  GKeyFile* keys = g_key_file_new();
+  GError* error = nullptr;
+  if (!g_key_file_load_from_file(keys, path.c_str(), G_KEY_FILE_NONE, &error)) {
+    reading.present = !g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+    reading.problem = error->message;
+    g_error_free(error);
+    g_key_file_free(keys);
+    return reading;
+  }
+  reading.present = true;
+  // Every key must be there: a record cut short is not a record.
+  RadioSleepRecord record;
+  const auto text = [&](const char* key, std::string* value) {
+    gchar* found = error == nullptr ? g_key_file_get_string(keys, kGroup, key, &error) : nullptr;
+    if (found != nullptr) *value = found;
+    g_free(found);
+  };
+  text("Interface", &record.interfaceName);
+  text("Device", &record.device);
+  text("BootId", &record.bootId);
+  if (error == nullptr) record.time = g_key_file_get_int64(keys, kGroup, "Time", &error);
+  if (error != nullptr) {
+    reading.problem = error->message;
+    g_error_free(error);
+  } else if (record.interfaceName.empty()) {
+    reading.problem = "no interface named";
+  } else {
+    reading.record = std::move(record);
+  }
+  g_key_file_free(keys);
+  return reading;
+}
+
+std::optional<std::string> RadioSleepRecord::write(const std::string& path) const {
+  GKeyFile* keys = g_key_file_new();
+  g_key_file_set_string(keys, kGroup, "Interface", interfaceName.c_str());
+  g_key_file_set_string(keys, kGroup, "Device", device.c_str());
+  g_key_file_set_string(keys, kGroup, "BootId", bootId.c_str());
+  g_key_file_set_int64(keys, kGroup, "Time", time);
+  gchar* data = g_key_file_to_data(keys, nullptr, nullptr);
+  const std::string text = data;
+  g_free(data);
+  g_key_file_free(keys);
+
+  const std::string folder = folderOf(path);
+  if (g_mkdir_with_parents(folder.c_str(), 0700) != 0)
+    return posixProblem("cannot create " + folder, errno);
+  const std::string temporary = path + ".new";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return posixProblem("cannot create " + temporary, errno);
+  std::optional<std::string> problem = writeAll(fd, text, temporary);
+  if (!problem && ::fsync(fd) != 0) problem = posixProblem("cannot sync " + temporary, errno);
+  ::close(fd);
+  if (!problem && ::rename(temporary.c_str(), path.c_str()) != 0)
+    problem = posixProblem("cannot rename " + temporary, errno);
+  if (problem) {
+    ::unlink(temporary.c_str());
+    return problem;
+  }
+  return syncFolder(folder);
+}
+
+std::optional<std::string> RadioSleepRecord::remove(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    return posixProblem("cannot remove " + path, errno);
+  }
+  return syncFolder(folderOf(path));
+}
