@@ -1,7 +1,8 @@
-// A private home for one test: its own runtime folder (event sockets) and
-// configuration folder (autostart entries), set in the environment so that a
-// System Events started by the test uses them too. Restores the environment
-// and stops any System Events it started when it goes.
+// A private user for one test: HOME, its configuration folder (user defaults,
+// autostart entries), data folder and runtime folder (event sockets), and the
+// build tree's applications, all set in the environment so that a System
+// Events started by the test uses them too. When it goes, it stops any System
+// Events it started, restores the environment and removes the folders.
 #pragma once
 
 #include <glib.h>
@@ -10,8 +11,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/applevents/LaunchServices.h"
 #include "systemevents/SystemEventsControl.h"
@@ -21,13 +26,13 @@ class TemporaryUserEnvironment {
   TemporaryUserEnvironment() {
     char pattern[] = "/tmp/hm-XXXXXX";  // short: socket paths have a small limit
     root_ = mkdtemp(pattern);
-    runtime_ = root_ + "/run";
-    config_ = root_ + "/config home";  // a space, as users have
-    g_mkdir(runtime_.c_str(), 0700);
-    g_mkdir(config_.c_str(), 0700);
-    save("XDG_RUNTIME_DIR", runtime_);
-    save("XDG_CONFIG_HOME", config_);
-    save(kSystemEventsIdleQuitVariable, "30");
+    g_mkdir(runtimeFolder().c_str(), 0700);
+    g_mkdir(configFolder().c_str(), 0700);
+    set("HOME", root_);
+    set("XDG_CONFIG_HOME", configFolder());
+    set("XDG_DATA_HOME", root_ + "/data");
+    set("XDG_RUNTIME_DIR", runtimeFolder());
+    set(kSystemEventsIdleQuitVariable, "30");
     LSSetApplicationSearchFoldersForTesting({HUSHMOOR_TEST_APPLICATIONS_DIR});
   }
 
@@ -39,37 +44,39 @@ class TemporaryUserEnvironment {
       if (!SystemEventsQuitAndWait(psn, 5000)) kill(pid, SIGKILL);
     }
     LSSetApplicationSearchFoldersForTesting({});
-    restore("XDG_RUNTIME_DIR", oldRuntime_);
-    restore("XDG_CONFIG_HOME", oldConfig_);
-    restore(kSystemEventsIdleQuitVariable, oldIdle_);
-    std::string command = "rm -rf '" + root_ + "'";
-    if (std::system(command.c_str()) != 0) perror("rm");
+    for (const auto& [name, value] : saved_) {
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
   }
+  TemporaryUserEnvironment(const TemporaryUserEnvironment&) = delete;
+  TemporaryUserEnvironment& operator=(const TemporaryUserEnvironment&) = delete;
 
+  // The home folder.
   const std::string& root() const { return root_; }
-  const std::string& runtimeFolder() const { return runtime_; }
-  std::string autostartFolder() const { return config_ + "/autostart"; }
+  std::string runtimeFolder() const { return root_ + "/run"; }
+  std::string configFolder() const { return root_ + "/config home"; }  // a space, as users have
+  std::string autostartFolder() const { return configFolder() + "/autostart"; }
 
  private:
-  void save(const char* name, const std::string& value) {
+  void set(const char* name, const std::string& value) {
     const char* old = std::getenv(name);
-    std::optional<std::string> previous;
-    if (old != nullptr) previous = old;
-    if (std::string(name) == "XDG_RUNTIME_DIR")
-      oldRuntime_ = previous;
-    else if (std::string(name) == "XDG_CONFIG_HOME")
-      oldConfig_ = previous;
-    else
-      oldIdle_ = previous;
+    saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
     setenv(name, value.c_str(), 1);
   }
-  static void restore(const char* name, const std::optional<std::string>& value) {
-    if (value)
-      setenv(name, value->c_str(), 1);
-    else
-      unsetenv(name);
-  }
 
-  std::string root_, runtime_, config_;
-  std::optional<std::string> oldRuntime_, oldConfig_, oldIdle_;
+  std::string root_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+inline void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
