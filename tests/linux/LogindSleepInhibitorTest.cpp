@@ -1,10 +1,11 @@
 // The logind client (LogindSleepInhibitor) and the power source made of it
-// (PowerSourceLogind), against python-dbusmock's logind on a private bus.
-// The whole path, through the executable, is HushmoorEndToEndTest's; the
-// power-source contract is LinuxBackendsContractTest's.
+// (PowerSourceLogind), against python-dbusmock's logind on a private bus. Each
+// test runs on a main context of its own, pushed as the thread default: nothing
+// of the client may lean on GLib's global default context.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -19,6 +20,24 @@ const char* const kWhy = "Switching the radio off first";
 const char* const kBusy = "org.freedesktop.login1.OperationInProgress";
 constexpr uint64_t kLimitUSec = 30000000;  // not logind's default: it must be read
 
+size_t openFds() {
+  auto fds = std::filesystem::directory_iterator("/proc/self/fd");
+  return static_cast<size_t>(std::distance(begin(fds), end(fds)));
+}
+
+struct ThreadDefaultContext {
+  GMainContext* context = g_main_context_new();
+  ThreadDefaultContext() { g_main_context_push_thread_default(context); }
+  ~ThreadDefaultContext() {
+    // What the client left to run when it went (its last references on the
+    // context among them) runs before the context goes.
+    while (g_main_context_iteration(context, FALSE)) {
+    }
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+  }
+};
+
 class LogindTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { bus_ = new PrivateSystemBus; }
@@ -29,39 +48,51 @@ class LogindTest : public ::testing::Test {
     ASSERT_TRUE(logind_->ok()) << logind_->error();
   }
 
-  LogindSleepInhibitor::Options options() const {
+  static LogindSleepInhibitor::Options options() {
     LogindSleepInhibitor::Options options;
     options.why = kWhy;
     options.busAddress = bus_->address();
-    options.retakeIntervalMs = 5;
-    options.backgroundRetryMs = 20;
+    options.busyRetryMs = 5;
+    options.failureRetryMs = 60000;  // only a busy answer is asked again within a test
     return options;
   }
+  // Records each event, and whether the lock was held or asked for when it came.
   std::unique_ptr<LogindSleepInhibitor> start(std::string* error = nullptr) {
     return LogindSleepInhibitor::start(
         options(),
         [this](bool goingToSleep) {
-          events_.push_back(goingToSleep);
-          lockHeldAtEvent_.push_back(inhibitor_ && inhibitor_->holdsLock());
+          events_.push_back({goingToSleep, inhibitor_->holdsLock(), inhibitor_->lockRequested()});
         },
         error);
   }
-  // logind lists exactly `count` locks, all ours, once it has seen closed fds go.
-  bool locksAre(size_t count) {
+  // `logind` lists exactly `count` locks, all ours, once it has seen closed fds go.
+  static bool locksAre(size_t count, MockLogind& logind) {
     runUntil([] { return false; }, 50);
     return runUntil([&] {
-      auto list = logind_->inhibitors();
+      auto list = logind.inhibitors();
       for (const auto& entry : list)
         if (entry != Inhibitor{"sleep", "Hushmoor", kWhy, "delay"}) return false;
       return list.size() == count;
     });
   }
+  bool locksAre(size_t count) { return locksAre(count, *logind_); }
+  // A wake (or a sleep) announced and delivered, while `held` Inhibit calls wait at logind.
+  bool announce(bool goingToSleep, unsigned held = 0) {
+    const size_t before = events_.size();
+    logind_->emitPrepareForSleep(goingToSleep);
+    return runUntil([&] {
+      return events_.size() > before && (held == 0 || logind_->holdInhibit(true) == held);
+    });
+  }
 
+  struct Event {
+    bool goingToSleep, lockHeld, lockRequested;
+  };
+  ThreadDefaultContext context_;
   static inline PrivateSystemBus* bus_ = nullptr;
   std::unique_ptr<MockLogind> logind_;
   std::unique_ptr<LogindSleepInhibitor> inhibitor_;
-  std::vector<bool> events_;
-  std::vector<bool> lockHeldAtEvent_;
+  std::vector<Event> events_;
 };
 
 TEST_F(LogindTest, HoldsOneCloseOnExecDelayLockAfterStartAndReadsTheDelayLimit) {
@@ -73,43 +104,6 @@ TEST_F(LogindTest, HoldsOneCloseOnExecDelayLockAfterStartAndReadsTheDelayLimit) 
   ASSERT_GE(flags, 0);
   EXPECT_TRUE(flags & FD_CLOEXEC);
   EXPECT_EQ(inhibitor_->inhibitDelayMaxUSec(), std::optional<uint64_t>(kLimitUSec));
-}
-
-TEST_F(LogindTest, RetakeRetriesWhileTheOperationIsStillRunning) {
-  struct Case {
-    unsigned busyAnswers;
-    bool heldAtWake;  // taken within the wake's own retries (20)
-  };
-  inhibitor_ = start();
-  ASSERT_TRUE(inhibitor_);
-  for (const Case& c : {Case{3, true}, Case{25, false}}) {
-    SCOPED_TRACE(c.busyAnswers);
-    events_.clear();
-    lockHeldAtEvent_.clear();
-    inhibitor_->releaseLock();
-    ASSERT_TRUE(locksAre(0));
-    logind_->failInhibit(kBusy, c.busyAnswers);
-    logind_->emitPrepareForSleep(false);
-    ASSERT_TRUE(runUntil([&] { return events_.size() == 1; }));
-    EXPECT_FALSE(events_[0]);
-    EXPECT_EQ(lockHeldAtEvent_[0], c.heldAtWake) << "the wake is reported even without a lock";
-    // Beyond them the lock is asked for in the background until logind agrees.
-    EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
-    EXPECT_TRUE(locksAre(1));
-  }
-}
-
-TEST_F(LogindTest, BackgroundRetryEndsWithTheInhibitor) {
-  inhibitor_ = start();
-  ASSERT_TRUE(inhibitor_);
-  inhibitor_->releaseLock();
-  logind_->failInhibit(kBusy, 1000);
-  logind_->emitPrepareForSleep(false);
-  ASSERT_TRUE(runUntil([&] { return events_.size() == 1; }));
-  inhibitor_.reset();  // its timer must not fire on a dead object (ASan would tell)
-  runUntil([] { return false; }, 100);
-  logind_->failInhibit(kBusy, 0);
-  EXPECT_TRUE(locksAre(0));
 }
 
 TEST_F(LogindTest, StartFailsWithAReasonAndLeavesNoLock) {
@@ -137,6 +131,84 @@ TEST_F(LogindTest, StartFailsWithAReasonAndLeavesNoLock) {
     if (logind_) {
       EXPECT_TRUE(locksAre(0));
     }
+  }
+}
+
+TEST_F(LogindTest, ABusyLogindIsAskedAgainUntilItGrantsTheLock) {
+  logind_->failInhibit(kBusy, 3);
+  inhibitor_ = start();
+  ASSERT_TRUE(inhibitor_) << "a busy logind is not a refusal";
+  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  inhibitor_->releaseLock();  // a sleep acknowledged
+  logind_->failInhibit(kBusy, 3);
+  ASSERT_TRUE(announce(false));
+  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  EXPECT_TRUE(locksAre(1));
+}
+
+TEST_F(LogindTest, TheWakeIsReportedWhileASlowLogindHasNotAnsweredAndTheLockFollows) {
+  inhibitor_ = start();
+  ASSERT_TRUE(inhibitor_);
+  inhibitor_->releaseLock();
+  logind_->holdInhibit(true);
+  ASSERT_TRUE(announce(false, 1));
+  EXPECT_FALSE(events_[0].lockHeld);
+  EXPECT_TRUE(events_[0].lockRequested);
+  ASSERT_TRUE(announce(false, 2));  // a second wake replaces the pending request
+  EXPECT_EQ(logind_->holdInhibit(false), 2u);
+  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  EXPECT_TRUE(locksAre(1)) << "the replaced request's lock is closed, not kept";
+
+  // A request still pending when the next sleep is announced is dropped: a
+  // lock granted then would only hold that sleep back.
+  inhibitor_->releaseLock();
+  logind_->holdInhibit(true);
+  ASSERT_TRUE(announce(false, 1));
+  ASSERT_TRUE(announce(true));
+  EXPECT_FALSE(inhibitor_->lockRequested());
+  logind_->holdInhibit(false);
+  EXPECT_TRUE(locksAre(0));
+}
+
+TEST_F(LogindTest, ANewLogindInstanceGetsANewLockAndTheOldOnesAnswerIsDropped) {
+  inhibitor_ = start();
+  ASSERT_TRUE(inhibitor_);
+  logind_->stop();  // gone: its lock went with it
+  EXPECT_TRUE(runUntil([&] { return !inhibitor_->holdsLock(); }));
+  logind_ = std::make_unique<MockLogind>(*bus_, kLimitUSec);
+  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  EXPECT_TRUE(locksAre(1));
+
+  // Taken over while our request waits at the old instance, which answers late.
+  inhibitor_->releaseLock();
+  logind_->holdInhibit(true);
+  ASSERT_TRUE(announce(false, 1));
+  MockLogind successor(*bus_, kLimitUSec);
+  ASSERT_TRUE(successor.ok());
+  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  EXPECT_EQ(logind_->holdInhibit(false), 1u);
+  EXPECT_TRUE(locksAre(0)) << "the old instance's late lock is closed";
+  EXPECT_TRUE(locksAre(1, successor));
+}
+
+TEST_F(LogindTest, TeardownLeavesNoLockNoFdAndNoCallbackBehind) {
+  enum What { Held, Pending, Retrying };
+  for (What what : {Held, Pending, Retrying}) {
+    SCOPED_TRACE(what);
+    const size_t fds = openFds();
+    inhibitor_ = start();
+    ASSERT_TRUE(inhibitor_);
+    if (what != Held) {
+      inhibitor_->releaseLock();
+      if (what == Pending) logind_->holdInhibit(true);
+      if (what == Retrying) logind_->failInhibit(kBusy, 1000);
+      ASSERT_TRUE(announce(false, what == Pending ? 1 : 0));
+    }
+    inhibitor_.reset();  // a reply or a retry must not reach the dead client (ASan)
+    logind_->holdInhibit(false);
+    logind_->failInhibit(kBusy, 0);
+    EXPECT_TRUE(locksAre(0));
+    EXPECT_EQ(openFds(), fds);
   }
 }
 
