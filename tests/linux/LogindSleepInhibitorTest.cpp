@@ -29,8 +29,8 @@ struct ThreadDefaultContext {
   GMainContext* context = g_main_context_new();
   ThreadDefaultContext() { g_main_context_push_thread_default(context); }
   ~ThreadDefaultContext() {
-    // What the client left to run when it went (its last references on the
-    // context among them) runs before the context goes.
+    // What the client left to run (its last references on the context among
+    // them) runs before the context goes.
     while (g_main_context_iteration(context, FALSE)) {
     }
     g_main_context_pop_thread_default(context);
@@ -53,17 +53,18 @@ class LogindTest : public ::testing::Test {
     options.why = kWhy;
     options.busAddress = bus_->address();
     options.busyRetryMs = 5;
-    options.failureRetryMs = 60000;  // only a busy answer is asked again within a test
+    options.failureRetryMs = 60000;  // within a test only a busy answer is asked again
     return options;
   }
   // Records each event, and whether the lock was held or asked for when it came.
-  std::unique_ptr<LogindSleepInhibitor> start(std::string* error = nullptr) {
-    return LogindSleepInhibitor::start(
-        options(),
-        [this](bool goingToSleep) {
-          events_.push_back({goingToSleep, inhibitor_->holdsLock(), inhibitor_->lockRequested()});
-        },
-        error);
+  void start() {
+    inhibitor_ = LogindSleepInhibitor::start(options(), [this](bool goingToSleep) {
+      events_.push_back({goingToSleep, inhibitor_->holdsLock(), inhibitor_->lockRequested()});
+    });
+    ASSERT_TRUE(inhibitor_);
+  }
+  bool lockComes() {
+    return runUntil([&] { return inhibitor_->holdsLock(); });
   }
   // `logind` lists exactly `count` locks, all ours, once it has seen closed fds go.
   static bool locksAre(size_t count, MockLogind& logind) {
@@ -76,7 +77,7 @@ class LogindTest : public ::testing::Test {
     });
   }
   bool locksAre(size_t count) { return locksAre(count, *logind_); }
-  // A wake (or a sleep) announced and delivered, while `held` Inhibit calls wait at logind.
+  // A wake (or sleep) announced and delivered, `held` Inhibit calls then waiting at logind.
   bool announce(bool goingToSleep, unsigned held = 0) {
     const size_t before = events_.size();
     logind_->emitPrepareForSleep(goingToSleep);
@@ -95,32 +96,19 @@ class LogindTest : public ::testing::Test {
   std::vector<Event> events_;
 };
 
-TEST_F(LogindTest, HoldsOneCloseOnExecDelayLockAfterStartAndReadsTheDelayLimit) {
-  std::string error;
-  inhibitor_ = start(&error);
-  ASSERT_TRUE(inhibitor_) << error;
-  EXPECT_TRUE(locksAre(1));
-  const int flags = ::fcntl(inhibitor_->lockFd(), F_GETFD);
-  ASSERT_GE(flags, 0);
-  EXPECT_TRUE(flags & FD_CLOEXEC);
-  EXPECT_EQ(inhibitor_->inhibitDelayMaxUSec(), std::optional<uint64_t>(kLimitUSec));
-}
-
 TEST_F(LogindTest, StartFailsWithAReasonAndLeavesNoLock) {
   struct Case {
-    const char* label;
     const char* refusal;  // logind refuses the first lock request with it
     bool logindGone, busGone;
     const char* reason;
-  };
-  const Case cases[] = {
+  } const cases[] = {
       // One refusal only: a retry would have succeeded and left a lock behind.
-      {"refused", "org.freedesktop.DBus.Error.AccessDenied", false, false, "refused by the test"},
-      {"no_logind", nullptr, true, false, "org.freedesktop.login1"},
-      {"no_bus", nullptr, true, true, "cannot connect"},
+      {"org.freedesktop.DBus.Error.AccessDenied", false, false, "refused by the test"},
+      {nullptr, true, false, "org.freedesktop.login1"},
+      {nullptr, true, true, "cannot connect"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
+    SCOPED_TRACE(c.reason);
     if (c.refusal) logind_->failInhibit(c.refusal, 1);
     if (c.logindGone) logind_.reset();
     LogindSleepInhibitor::Options options = this->options();
@@ -134,21 +122,20 @@ TEST_F(LogindTest, StartFailsWithAReasonAndLeavesNoLock) {
   }
 }
 
-TEST_F(LogindTest, ABusyLogindIsAskedAgainUntilItGrantsTheLock) {
+TEST_F(LogindTest, ABusyLogindIsAskedAgainUntilItGrantsACloseOnExecLock) {
   logind_->failInhibit(kBusy, 3);
-  inhibitor_ = start();
-  ASSERT_TRUE(inhibitor_) << "a busy logind is not a refusal";
-  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  start();  // a busy logind is not a refusal
+  EXPECT_TRUE(lockComes());
   inhibitor_->releaseLock();  // a sleep acknowledged
   logind_->failInhibit(kBusy, 3);
   ASSERT_TRUE(announce(false));
-  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  EXPECT_TRUE(lockComes());
   EXPECT_TRUE(locksAre(1));
+  EXPECT_TRUE(::fcntl(inhibitor_->lockFd(), F_GETFD) & FD_CLOEXEC);
 }
 
 TEST_F(LogindTest, TheWakeIsReportedWhileASlowLogindHasNotAnsweredAndTheLockFollows) {
-  inhibitor_ = start();
-  ASSERT_TRUE(inhibitor_);
+  start();
   inhibitor_->releaseLock();
   logind_->holdInhibit(true);
   ASSERT_TRUE(announce(false, 1));
@@ -156,27 +143,26 @@ TEST_F(LogindTest, TheWakeIsReportedWhileASlowLogindHasNotAnsweredAndTheLockFoll
   EXPECT_TRUE(events_[0].lockRequested);
   ASSERT_TRUE(announce(false, 2));  // a second wake replaces the pending request
   EXPECT_EQ(logind_->holdInhibit(false), 2u);
-  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  EXPECT_TRUE(lockComes());
   EXPECT_TRUE(locksAre(1)) << "the replaced request's lock is closed, not kept";
+  EXPECT_FALSE(inhibitor_->lockRequested()) << "nothing left to ask for";
 
-  // A request still pending when the next sleep is announced is dropped: a
+  // Still pending when the next sleep is announced, the request is dropped: a
   // lock granted then would only hold that sleep back.
   inhibitor_->releaseLock();
   logind_->holdInhibit(true);
   ASSERT_TRUE(announce(false, 1));
   ASSERT_TRUE(announce(true));
-  EXPECT_FALSE(inhibitor_->lockRequested());
   logind_->holdInhibit(false);
   EXPECT_TRUE(locksAre(0));
 }
 
 TEST_F(LogindTest, ANewLogindInstanceGetsANewLockAndTheOldOnesAnswerIsDropped) {
-  inhibitor_ = start();
-  ASSERT_TRUE(inhibitor_);
+  start();
   logind_->stop();  // gone: its lock went with it
   EXPECT_TRUE(runUntil([&] { return !inhibitor_->holdsLock(); }));
   logind_ = std::make_unique<MockLogind>(*bus_, kLimitUSec);
-  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  EXPECT_TRUE(lockComes());
   EXPECT_TRUE(locksAre(1));
 
   // Taken over while our request waits at the old instance, which answers late.
@@ -185,7 +171,7 @@ TEST_F(LogindTest, ANewLogindInstanceGetsANewLockAndTheOldOnesAnswerIsDropped) {
   ASSERT_TRUE(announce(false, 1));
   MockLogind successor(*bus_, kLimitUSec);
   ASSERT_TRUE(successor.ok());
-  EXPECT_TRUE(runUntil([&] { return inhibitor_->holdsLock(); }));
+  EXPECT_TRUE(lockComes());
   EXPECT_EQ(logind_->holdInhibit(false), 1u);
   EXPECT_TRUE(locksAre(0)) << "the old instance's late lock is closed";
   EXPECT_TRUE(locksAre(1, successor));
@@ -196,8 +182,7 @@ TEST_F(LogindTest, TeardownLeavesNoLockNoFdAndNoCallbackBehind) {
   for (What what : {Held, Pending, Retrying}) {
     SCOPED_TRACE(what);
     const size_t fds = openFds();
-    inhibitor_ = start();
-    ASSERT_TRUE(inhibitor_);
+    start();
     if (what != Held) {
       inhibitor_->releaseLock();
       if (what == Pending) logind_->holdInhibit(true);
@@ -212,34 +197,43 @@ TEST_F(LogindTest, TeardownLeavesNoLockNoFdAndNoCallbackBehind) {
   }
 }
 
-TEST_F(LogindTest, AnAcknowledgementCountsOnlyForItsOwnSleepAndDeregisteringDropsTheLock) {
+TEST_F(LogindTest, PowerSourceAcknowledgesEachSleepOnceAndOnlyBeforeItsWake) {
   PowerSourceLogind::Options options;
   options.logind = this->options();
   std::vector<std::optional<uint64_t>> limits;
   options.delayLimitObserver = [&](std::optional<uint64_t> limit) { limits.push_back(limit); };
   PowerSourceLogind power(options);
   std::vector<std::pair<uint32_t, intptr_t>> got;
-  const uint32_t registration =
+  const uint32_t r =
       power.registerForSystemPower([&](uint32_t type, intptr_t id) { got.emplace_back(type, id); });
-  ASSERT_NE(registration, 0u);
+  ASSERT_NE(r, 0u);
   EXPECT_EQ(limits, (std::vector<std::optional<uint64_t>>{kLimitUSec}));
+  auto post = [&](bool goingToSleep, int limitMs = 10000) {
+    logind_->emitPrepareForSleep(goingToSleep);
+    return runUntil([&, n = got.size()] { return got.size() > n; }, limitMs);
+  };
 
-  logind_->emitPrepareForSleep(true);
-  ASSERT_TRUE(runUntil([&] { return got.size() == 1; }));
+  ASSERT_TRUE(post(true));
   EXPECT_EQ(got[0].first, kIOMessageSystemWillSleep);
-  EXPECT_FALSE(power.allowPowerChange(registration, got[0].second + 1000)) << "unknown id";
+  EXPECT_FALSE(power.allowPowerChange(r, got[0].second + 1000)) << "unknown id";
+  EXPECT_FALSE(power.allowPowerChange(r + 1, got[0].second)) << "unknown registration";
   EXPECT_TRUE(locksAre(1)) << "held until the sleep's own acknowledgement";
-  logind_->emitPrepareForSleep(false);  // the sleep failed before we answered
-  ASSERT_TRUE(runUntil([&] { return got.size() == 2; }));
+  ASSERT_TRUE(post(false));  // the sleep failed before we answered
   EXPECT_EQ(got[1].first, kIOMessageSystemHasPoweredOn);
-  EXPECT_FALSE(power.allowPowerChange(registration, got[0].second)) << "stale after the wake";
+  EXPECT_FALSE(power.allowPowerChange(r, got[0].second)) << "stale after the wake";
+  EXPECT_FALSE(power.allowPowerChange(r, got[1].second)) << "a wake needs no answer";
   EXPECT_TRUE(locksAre(1)) << "the lock taken for the next sleep stays";
 
-  logind_->emitPrepareForSleep(true);
-  ASSERT_TRUE(runUntil([&] { return got.size() == 3; }));
+  ASSERT_TRUE(post(true));
   EXPECT_NE(got[2].second, got[0].second) << "each will-sleep has a fresh identifier";
-  power.deregister(registration);  // during the sleep: it goes ahead without us
+  EXPECT_TRUE(power.allowPowerChange(r, got[2].second));
+  EXPECT_FALSE(power.allowPowerChange(r, got[2].second)) << "only once";
   EXPECT_TRUE(locksAre(0));
+  ASSERT_TRUE(post(false));
+  EXPECT_TRUE(locksAre(1));
+  power.deregister(r);
+  EXPECT_TRUE(locksAre(0));
+  EXPECT_FALSE(post(true, 300)) << "nothing after deregistration";
 }
 
 }  // namespace
