@@ -11,9 +11,6 @@
 #include <filesystem>
 #include <fstream>
 
-#ifndef HUSHMOOR_MOCK_LOGIND_TEMPLATE
-#error "HUSHMOOR_MOCK_LOGIND_TEMPLATE must name tests/linux/support/mock_logind.py"
-#endif
 #ifndef HUSHMOOR_DBUSMOCK_PYTHON
 #define HUSHMOOR_DBUSMOCK_PYTHON "/usr/bin/python3"
 #endif
@@ -32,7 +29,7 @@ pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::st
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  char** env = g_get_environ();
+  g_auto(GStrv) env = g_get_environ();
   for (const auto& entry : envChanges) {
     const auto eq = entry.find('=');
     env = eq == std::string::npos ? g_environ_unsetenv(env, entry.c_str())
@@ -46,19 +43,14 @@ pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::st
   int flags = G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD;
   if (outFd < 0) flags |= G_SPAWN_STDOUT_TO_DEV_NULL;
   GPid pid = -1;
-  GError* gerror = nullptr;
+  g_autoptr(GError) gerror = nullptr;
   g_spawn_async_with_pipes_and_fds(nullptr, args.data(), env, static_cast<GSpawnFlags>(flags),
                                    nullptr, nullptr, -1, outFd, errFd, nullptr, nullptr, 0, &pid,
                                    nullptr, nullptr, nullptr, &gerror);
-  g_strfreev(env);
   for (int fd : {errFd, outFd})
     if (fd >= 0) ::close(fd);
-  if (gerror != nullptr) {
-    if (error) *error = gerror->message;
-    g_error_free(gerror);
-    return -1;
-  }
-  return pid;
+  if (gerror != nullptr && error) *error = gerror->message;
+  return gerror != nullptr ? -1 : pid;
 }
 
 std::optional<int> waitForExit(pid_t pid, int limitMs) {
@@ -101,10 +93,7 @@ PrivateSystemBus::PrivateSystemBus() {
         nullptr, nullptr, nullptr);
     return connection_ != nullptr;
   });
-  if (connection_ == nullptr)
-    error_ = "cannot connect to the test bus at " + address_;
-  else
-    g_dbus_connection_set_exit_on_close(connection_, FALSE);
+  if (connection_ == nullptr) error_ = "cannot connect to the test bus at " + address_;
 }
 
 PrivateSystemBus::~PrivateSystemBus() {
@@ -169,11 +158,11 @@ std::vector<Inhibitor> MockLogind::inhibitors() {
   std::vector<Inhibitor> result;
   g_autoptr(GVariant) reply =
       call("org.freedesktop.login1.Manager", "ListInhibitors", nullptr, "(a(ssssuu))");
-  if (reply == nullptr) return result;
   g_autoptr(GVariantIter) iter = nullptr;
-  g_variant_get(reply, "(a(ssssuu))", &iter);
+  if (reply != nullptr) g_variant_get(reply, "(a(ssssuu))", &iter);
   const char *what, *who, *why, *mode;
-  while (g_variant_iter_next(iter, "(&s&s&s&suu)", &what, &who, &why, &mode, nullptr, nullptr))
+  while (iter &&
+         g_variant_iter_next(iter, "(&s&s&s&suu)", &what, &who, &why, &mode, nullptr, nullptr))
     result.emplace_back(what, who, why, mode);
   return result;
 }

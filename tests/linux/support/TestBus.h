@@ -15,10 +15,9 @@
 // false when it still does not after the limit (a hang guard, not a timing check).
 bool runUntil(const std::function<bool()>& condition, int limitMs = 10000);
 
-// Starts a child with the given environment changes ("NAME=value" sets,
-// "NAME" removes); its standard error goes to stderrFile and its standard
-// output to stdoutFile when named, else standard output goes to /dev/null.
-// Returns the pid, or -1.
+// Starts a child with environment changes ("NAME=value" sets, "NAME" removes),
+// standard error to stderrFile and output to stdoutFile (else /dev/null) when
+// named. Returns the pid, or -1.
 pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
                  std::string* error, const std::string& stderrFile = "",
                  const std::string& stdoutFile = "");
@@ -54,8 +53,8 @@ using Inhibitor =
 
 class MockLogind {
  public:
-  // Starts dbusmock with Hushmoor's logind template and waits until it owns
-  // the name (taking it over from a logind still running, if any).
+  // Starts dbusmock with our logind template; waits until it owns the name
+  // (taking it over from a logind still running, if any).
   explicit MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec = 5000000);
   ~MockLogind() { stop(); }
   MockLogind(const MockLogind&) = delete;
