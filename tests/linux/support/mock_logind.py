@@ -1,10 +1,8 @@
 '''logind for Hushmoor's tests
 
 python-dbusmock's logind template (Inhibit hands out a real fd, ListInhibitors
-shows the live ones), plus the InhibitDelayMaxUSec property, a way to make the
-next Inhibit calls fail with a given D-Bus error (as logind does with
-org.freedesktop.login1.OperationInProgress right around a sleep) and a way to
-hold Inhibit's answers back, as a slow or hung logind does.
+shows the live ones), plus InhibitDelayMaxUSec and two ways for Inhibit to
+misbehave: fail (as with OperationInProgress around a sleep) or answer late.
 '''
 
 import dbus
@@ -47,8 +45,7 @@ def FailInhibit(self, error_name, times):
 
 @dbus.service.method(MOCK_IFACE, in_signature='b', out_signature='u')
 def HoldInhibit(self, hold):
-    '''While held, Inhibit answers nothing; releasing answers the held calls
-    in order. Returns how many calls were held.'''
+    '''While held, Inhibit answers nothing; releasing answers the held calls.'''
     held = mockobject.held or []
     mockobject.held = held if hold else None
     if not hold:
