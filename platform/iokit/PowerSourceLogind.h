@@ -1,7 +1,9 @@
 // The real machine's power source: systemd-logind (see LogindSleepInhibitor).
 // A registration holds a delay lock; PrepareForSleep(true) is will-sleep,
 // acknowledging it closes the lock; PrepareForSleep(false) is has-powered-on,
-// delivered once the lock has been taken again.
+// delivered at once while the lock for the next sleep is asked for in the
+// background. Everything runs on the thread of the main context that was the
+// thread default at registration.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +29,12 @@ class PowerSourceLogind : public PowerSource {
   PowerSourceLogind() = default;
   explicit PowerSourceLogind(Options options) : options_(std::move(options)) {}
 
+  // Blocks while logind grants the first lock (a few seconds at most) and
+  // reads its delay limit.
   uint32_t registerForSystemPower(Delivery deliver) override;
+  // Never blocks: closes the lock's fd.
   bool allowPowerChange(uint32_t registration, intptr_t notificationID) override;
+  // Never blocks on logind; not from inside this registration's own delivery.
   void deregister(uint32_t registration) override;
 
  private:

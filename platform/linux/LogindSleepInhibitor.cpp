@@ -47,13 +47,30 @@ std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options option
 
   std::unique_ptr<LogindSleepInhibitor> self(
       new LogindSleepInhibitor(std::move(options), std::move(handler), connection));
-  if (!self->takeLock(error)) return nullptr;
-  return self;
+  // The first lock with a blocking call: registering for power notifications
+  // is itself a blocking call whose answer says whether they will come, and a
+  // logind that is missing or says no must make it fail.
+  g_autoptr(GDBusMessage) call = self->inhibitCall();
+  g_autoptr(GDBusMessage) reply = g_dbus_connection_send_message_with_reply_sync(
+      connection, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, &gerror);
+  switch (self->adopt(reply, gerror, error)) {
+    case Answer::Taken:
+      return self;
+    case Answer::Busy:
+      self->retryIn(self->options_.busyRetryMs);
+      return self;
+    case Answer::Failed:
+      return nullptr;
+  }
+  return nullptr;
 }
 
 LogindSleepInhibitor::LogindSleepInhibitor(Options options, SleepHandler handler,
                                            GDBusConnection* connection)
-    : options_(std::move(options)), handler_(std::move(handler)), connection_(connection) {
+    : options_(std::move(options)),
+      handler_(std::move(handler)),
+      connection_(connection),
+      context_(g_main_context_ref_thread_default()) {
   // Subscribed by well-known name: the bus matches it against whoever owns
   // the name when the signal is sent, so a restarted logind is heard too.
   subscription_ = g_dbus_connection_signal_subscribe(
@@ -65,12 +82,13 @@ LogindSleepInhibitor::LogindSleepInhibitor(Options options, SleepHandler handler
 }
 
 LogindSleepInhibitor::~LogindSleepInhibitor() {
-  if (retryTimer_ != 0) g_source_remove(retryTimer_);
+  cancelRequest();
   g_bus_unwatch_name(nameWatch_);
   g_dbus_connection_signal_unsubscribe(connection_, subscription_);
   releaseLock();
   g_dbus_connection_close_sync(connection_, nullptr, nullptr);
   g_object_unref(connection_);
+  g_main_context_unref(context_);
 }
 
 void LogindSleepInhibitor::releaseLock() {
@@ -79,79 +97,106 @@ void LogindSleepInhibitor::releaseLock() {
   lockFd_ = -1;
 }
 
-bool LogindSleepInhibitor::takeLock(std::string* error) {
-  if (holdsLock()) return true;
-  const int attempts = options_.retakeAttempts < 1 ? 1 : options_.retakeAttempts;
-  for (int i = 0; i < attempts; ++i) {
-    switch (tryTakeLock(error)) {
-      case Attempt::Taken:
-        return true;
-      case Attempt::Failed:
-        return false;
-      case Attempt::Busy:
-        if (i + 1 < attempts) g_usleep(static_cast<gulong>(options_.retakeIntervalMs) * 1000);
-        break;
-    }
-  }
-  return false;
+GDBusMessage* LogindSleepInhibitor::inhibitCall() const {
+  GDBusMessage* call =
+      g_dbus_message_new_method_call(kLogindName, kLogindPath, kManagerInterface, "Inhibit");
+  g_dbus_message_set_body(
+      call, g_variant_new("(ssss)", "sleep", "Hushmoor", options_.why.c_str(), "delay"));
+  return call;
 }
 
-void LogindSleepInhibitor::retakeLock() {
-  if (takeLock(nullptr) || retryTimer_ != 0) return;
-  retryTimer_ = g_timeout_add(static_cast<guint>(options_.backgroundRetryMs),
-                              &LogindSleepInhibitor::onRetryTimer, this);
+void LogindSleepInhibitor::requestLock() {
+  cancelRequest();
+  if (holdsLock()) return;
+  pending_ = g_cancellable_new();
+  g_autoptr(GDBusMessage) call = inhibitCall();
+  // The whole reply message, not just its body: its sender tells which logind
+  // instance granted the lock, so a restart can be told from a name-watch echo.
+  g_dbus_connection_send_message_with_reply(connection_, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, -1,
+                                            nullptr, pending_,
+                                            &LogindSleepInhibitor::onInhibitReply, this);
+}
+
+void LogindSleepInhibitor::cancelRequest() {
+  if (pending_ != nullptr) {
+    g_cancellable_cancel(pending_);
+    g_clear_object(&pending_);
+  }
+  if (retry_ != nullptr) {
+    g_source_destroy(retry_);
+    g_clear_pointer(&retry_, g_source_unref);
+  }
+}
+
+void LogindSleepInhibitor::retryIn(int ms) {
+  retry_ = g_timeout_source_new(static_cast<guint>(ms));
+  g_source_set_callback(retry_, &LogindSleepInhibitor::onRetryTimer, this, nullptr);
+  g_source_attach(retry_, context_);
 }
 
 gboolean LogindSleepInhibitor::onRetryTimer(gpointer self) {
   auto* me = static_cast<LogindSleepInhibitor*>(self);
-  // One attempt per tick, so the main thread is never held up for long.
-  if (me->holdsLock() || me->tryTakeLock(nullptr) == Attempt::Taken) {
-    me->retryTimer_ = 0;
-    return G_SOURCE_REMOVE;
-  }
-  return G_SOURCE_CONTINUE;
+  g_clear_pointer(&me->retry_, g_source_unref);
+  me->requestLock();
+  return G_SOURCE_REMOVE;
 }
 
-LogindSleepInhibitor::Attempt LogindSleepInhibitor::tryTakeLock(std::string* error) {
-  g_autoptr(GDBusMessage) call =
-      g_dbus_message_new_method_call(kLogindName, kLogindPath, kManagerInterface, "Inhibit");
-  g_dbus_message_set_body(
-      call, g_variant_new("(ssss)", "sleep", "Hushmoor", options_.why.c_str(), "delay"));
+void LogindSleepInhibitor::onInhibitReply(GObject* connection, GAsyncResult* result,
+                                          gpointer self) {
   g_autoptr(GError) gerror = nullptr;
-  // The whole reply message, not just its body: its sender tells which logind
-  // instance granted the lock, so a restart can be told from a name-watch echo.
-  g_autoptr(GDBusMessage) reply = g_dbus_connection_send_message_with_reply_sync(
-      connection_, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, &gerror);
-  if (reply != nullptr) g_dbus_message_to_gerror(reply, &gerror);
+  // Owning the reply closes the fds it carries unless adopt() took a copy.
+  g_autoptr(GDBusMessage) reply = g_dbus_connection_send_message_with_reply_finish(
+      G_DBUS_CONNECTION(connection), result, &gerror);
+  // Cancelled: the request was replaced or its client is gone (`self` may be
+  // freed memory), and the lock it may carry is nobody's.
+  if (g_error_matches(gerror, G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
+  auto* me = static_cast<LogindSleepInhibitor*>(self);
+  g_clear_object(&me->pending_);
+  switch (me->adopt(reply, gerror, nullptr)) {
+    case Answer::Taken:
+      break;
+    case Answer::Busy:
+      me->retryIn(me->options_.busyRetryMs);
+      break;
+    case Answer::Failed:
+      me->retryIn(me->options_.failureRetryMs);
+      break;
+  }
+}
+
+LogindSleepInhibitor::Answer LogindSleepInhibitor::adopt(GDBusMessage* reply, GError* gerror,
+                                                         std::string* error) {
+  g_autoptr(GError) remoteError = nullptr;
+  if (gerror == nullptr && reply != nullptr && g_dbus_message_to_gerror(reply, &remoteError))
+    gerror = remoteError;
   if (gerror != nullptr) {
     g_autofree char* remote = g_dbus_error_get_remote_error(gerror);
     g_dbus_error_strip_remote_error(gerror);
     if (error) *error = "no sleep lock from logind: " + describe(gerror);
-    return remote != nullptr && g_strcmp0(remote, kOperationInProgress) == 0 ? Attempt::Busy
-                                                                             : Attempt::Failed;
+    return g_strcmp0(remote, kOperationInProgress) == 0 ? Answer::Busy : Answer::Failed;
   }
-
   GVariant* body = g_dbus_message_get_body(reply);
   GUnixFDList* fds = g_dbus_message_get_unix_fd_list(reply);
   if (body == nullptr || !g_variant_is_of_type(body, G_VARIANT_TYPE("(h)")) || fds == nullptr) {
     if (error) *error = "logind answered the lock request without a file descriptor";
-    return Attempt::Failed;
+    return Answer::Failed;
   }
   gint32 handle = 0;
   g_variant_get(body, "(h)", &handle);
   // g_unix_fd_list_get hands out a duplicate with close-on-exec set, so a
   // program we might start never keeps the machine from sleeping; the list
   // closes its own copy when the reply goes.
-  const int fd = g_unix_fd_list_get(fds, handle, &gerror);
+  g_autoptr(GError) fdError = nullptr;
+  const int fd = g_unix_fd_list_get(fds, handle, &fdError);
   if (fd < 0) {
-    if (error) *error = "cannot take logind's lock fd: " + describe(gerror);
-    return Attempt::Failed;
+    if (error) *error = "cannot take logind's lock fd: " + describe(fdError);
+    return Answer::Failed;
   }
   ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
   lockFd_ = fd;
   const char* sender = g_dbus_message_get_sender(reply);
   logindOwner_ = sender != nullptr ? sender : "";
-  return Attempt::Taken;
+  return Answer::Taken;
 }
 
 std::optional<uint64_t> LogindSleepInhibitor::inhibitDelayMaxUSec() const {
@@ -174,11 +219,15 @@ void LogindSleepInhibitor::onPrepareForSleep(GDBusConnection*, const char*, cons
   if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(b)"))) return;
   gboolean start = FALSE;
   g_variant_get(parameters, "(b)", &start);
-  if (!start) {
-    // A false also ends a sleep that failed; either way the next sleep needs
-    // a lock again. When it cannot be had yet, the wake is still reported:
-    // the radio must come back on regardless.
-    me->retakeLock();
+  if (start) {
+    // A lock granted now would only hold this sleep back; logind refuses new
+    // ones until the sleep is over anyway.
+    me->cancelRequest();
+  } else {
+    // A false also ends a sleep that failed; either way the next sleep needs a
+    // lock again. Only asked for here: the wake is reported at once, since the
+    // radio must come back on whether logind answers soon, late or never.
+    me->requestLock();
   }
   if (me->handler_) me->handler_(start != FALSE);
 }
@@ -192,7 +241,7 @@ void LogindSleepInhibitor::onNameAppeared(GDBusConnection*, const char*, const c
   if (me->logindOwner_ == owner) return;
   me->logindOwner_ = owner;
   me->releaseLock();
-  me->retakeLock();
+  me->requestLock();
 }
 
 void LogindSleepInhibitor::onNameVanished(GDBusConnection*, const char*, gpointer self) {

@@ -2,6 +2,14 @@
 // D-Bus on the system bus: logind announces a suspend with PrepareForSleep(true)
 // and waits (up to its InhibitDelayMaxSec) until every delay lock is closed;
 // PrepareForSleep(false) follows the wake, or a sleep that failed.
+//
+// Only the first lock, in start(), is taken with a blocking call: the caller
+// must learn there whether logind is there and grants locks at all. Every later
+// lock (after a wake, after logind restarted, after a busy answer) is asked for
+// without waiting: the request goes out, the reply stores the fd when it comes,
+// and nothing else (the wake's handler above all) waits for it. A newer request
+// (a new logind instance brings one), a sleep announcement and the destructor
+// cancel a pending request; its fd, should one still come, is closed unseen.
 #pragma once
 
 #include <gio/gio.h>
@@ -15,53 +23,58 @@
 class LogindSleepInhibitor {
  public:
   // Called on the thread whose GLib main context was the thread default when
-  // start() ran: true when a sleep is about to begin, false after the wake.
-  // When called with false, the lock has been taken again, or, should logind
-  // still be busy after the retries, is being asked for in the background.
+  // start() ran, from that context: true when a sleep is about to begin, false
+  // after the wake, when the lock has only been asked for again.
   using SleepHandler = std::function<void(bool goingToSleep)>;
 
   struct Options {
     std::string why = "Switching the wireless radio off before the system sleeps";
     // Empty: the system bus, from DBUS_SYSTEM_BUS_ADDRESS or its default place.
     std::string busAddress;
-    // Re-taking the lock right after a wake can meet logind still finishing
-    // the sleep operation; these bound the retries.
-    int retakeAttempts = 20;
-    int retakeIntervalMs = 50;
-    // Should the lock still not be had after a wake or a restart of logind,
-    // it is asked for again at this interval, in the background, until it is:
-    // without it no later sleep would wait for us.
-    int backgroundRetryMs = 1000;
+    // logind answers OperationInProgress while it finishes a sleep: asked
+    // again this soon. Any other failure (a refusal, no answer) waits longer,
+    // so a logind that says no is not pestered. Without a lock no later sleep
+    // would wait for us, so the asking only ends once the lock is had.
+    int busyRetryMs = 100;
+    int failureRetryMs = 5000;
   };
 
   // Connects, subscribes to PrepareForSleep, then takes the lock (in that
-  // order, so no announcement falls between the two). Nothing when logind
-  // cannot be reached or refuses the lock; *error says why.
+  // order, so no announcement falls between the two). Blocks the calling thread
+  // for up to a few seconds while logind answers. Nothing when logind cannot be
+  // reached or refuses the lock (*error says why); a busy logind is not a
+  // refusal: the lock is then asked for again in the background. Must not be
+  // called from a thread other than the one that will run the main context.
   static std::unique_ptr<LogindSleepInhibitor> start(Options options, SleepHandler handler,
                                                      std::string* error = nullptr);
-  // Drops the subscription and the lock and closes the connection.
+  // Cancels a pending request, drops the subscription and the lock and closes
+  // the connection. Does not block on logind. Not from inside the handler.
   ~LogindSleepInhibitor();
   LogindSleepInhibitor(const LogindSleepInhibitor&) = delete;
   LogindSleepInhibitor& operator=(const LogindSleepInhibitor&) = delete;
 
   bool holdsLock() const { return lockFd_ >= 0; }
   int lockFd() const { return lockFd_; }
+  // A lock request is on its way to logind or waits for its retry.
+  bool lockRequested() const { return pending_ != nullptr || retry_ != nullptr; }
   // Lets a pending sleep go on: closing our copy of the lock's fd is how
-  // logind learns that we are done. Does nothing when no lock is held.
+  // logind learns that we are done. Never blocks; nothing when no lock is held.
   void releaseLock();
-  // Takes the lock when none is held, retrying while logind reports the
-  // operation still running. False when it could not be taken.
-  bool takeLock(std::string* error = nullptr);
 
-  // logind's InhibitDelayMaxUSec: how long it honours a delay lock.
+  // logind's InhibitDelayMaxUSec: how long it honours a delay lock. Blocks for
+  // up to a few seconds; meant for start-up, not for the handler of a wake.
   std::optional<uint64_t> inhibitDelayMaxUSec() const;
 
  private:
+  enum class Answer { Taken, Busy, Failed };
   LogindSleepInhibitor(Options options, SleepHandler handler, GDBusConnection* connection);
-  enum class Attempt { Taken, Busy, Failed };
-  Attempt tryTakeLock(std::string* error);
-  // Takes the lock now, or keeps trying in the background.
-  void retakeLock();
+  GDBusMessage* inhibitCall() const;
+  Answer adopt(GDBusMessage* reply, GError* gerror, std::string* error);
+  // Sends a new request unless a lock is held; never waits for the answer.
+  void requestLock();
+  void cancelRequest();
+  void retryIn(int ms);
+  static void onInhibitReply(GObject* connection, GAsyncResult* result, gpointer self);
   static gboolean onRetryTimer(gpointer self);
   static void onPrepareForSleep(GDBusConnection*, const char*, const char*, const char*,
                                 const char*, GVariant*, gpointer);
@@ -71,9 +84,11 @@ class LogindSleepInhibitor {
   Options options_;
   SleepHandler handler_;
   GDBusConnection* connection_;
+  GMainContext* context_;  // where every callback of ours runs, retries included
   unsigned subscription_ = 0;
   unsigned nameWatch_ = 0;
-  unsigned retryTimer_ = 0;
+  GCancellable* pending_ = nullptr;  // the request on its way, if any
+  GSource* retry_ = nullptr;         // the timer of the next request, if any
   int lockFd_ = -1;
   std::string logindOwner_;  // unique bus name of the logind instance we deal with
 };

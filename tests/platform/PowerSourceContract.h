@@ -1,12 +1,6 @@
 // What every PowerSource backend promises, as a typed test suite. A backend's
-// tests instantiate it with a traits type:
-//
-//   struct MyTraits {
-//     static std::shared_ptr<PowerSource> make();          // a fresh, reachable service
-//     static void post(PowerSource&, uint32_t messageType); // make the service send a notice
-//     static void runUntilDelivered();                      // let the main context deliver it
-//   };
-//   INSTANTIATE_TYPED_TEST_SUITE_P(My, PowerSourceContract, ::testing::Types<MyTraits>);
+// traits give make() (a fresh, reachable service), post(source, messageType)
+// (the service sends a notice) and runUntilDelivered() (the notice arrives).
 #pragma once
 
 #include <gtest/gtest.h>

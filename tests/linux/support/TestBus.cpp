@@ -11,9 +11,6 @@
 #include <filesystem>
 #include <fstream>
 
-#ifndef HUSHMOOR_MOCK_LOGIND_TEMPLATE
-#error "HUSHMOOR_MOCK_LOGIND_TEMPLATE must name tests/linux/support/mock_logind.py"
-#endif
 #ifndef HUSHMOOR_DBUSMOCK_PYTHON
 #define HUSHMOOR_DBUSMOCK_PYTHON "/usr/bin/python3"
 #endif
@@ -22,7 +19,7 @@ bool runUntil(const std::function<bool()>& condition, int limitMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
   while (!condition()) {
     if (std::chrono::steady_clock::now() > end) return false;
-    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(2000);
+    if (!g_main_context_iteration(g_main_context_get_thread_default(), FALSE)) g_usleep(2000);
   }
   return true;
 }
@@ -32,7 +29,7 @@ pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::st
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  char** env = g_get_environ();
+  g_auto(GStrv) env = g_get_environ();
   for (const auto& entry : envChanges) {
     const auto eq = entry.find('=');
     env = eq == std::string::npos ? g_environ_unsetenv(env, entry.c_str())
@@ -46,19 +43,14 @@ pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::st
   int flags = G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD;
   if (outFd < 0) flags |= G_SPAWN_STDOUT_TO_DEV_NULL;
   GPid pid = -1;
-  GError* gerror = nullptr;
+  g_autoptr(GError) gerror = nullptr;
   g_spawn_async_with_pipes_and_fds(nullptr, args.data(), env, static_cast<GSpawnFlags>(flags),
                                    nullptr, nullptr, -1, outFd, errFd, nullptr, nullptr, 0, &pid,
                                    nullptr, nullptr, nullptr, &gerror);
-  g_strfreev(env);
   for (int fd : {errFd, outFd})
     if (fd >= 0) ::close(fd);
-  if (gerror != nullptr) {
-    if (error) *error = gerror->message;
-    g_error_free(gerror);
-    return -1;
-  }
-  return pid;
+  if (gerror != nullptr && error) *error = gerror->message;
+  return gerror != nullptr ? -1 : pid;
 }
 
 std::optional<int> waitForExit(pid_t pid, int limitMs) {
@@ -101,10 +93,7 @@ PrivateSystemBus::PrivateSystemBus() {
         nullptr, nullptr, nullptr);
     return connection_ != nullptr;
   });
-  if (connection_ == nullptr)
-    error_ = "cannot connect to the test bus at " + address_;
-  else
-    g_dbus_connection_set_exit_on_close(connection_, FALSE);
+  if (connection_ == nullptr) error_ = "cannot connect to the test bus at " + address_;
 }
 
 PrivateSystemBus::~PrivateSystemBus() {
@@ -116,24 +105,28 @@ PrivateSystemBus::~PrivateSystemBus() {
   if (!dir_.empty()) std::filesystem::remove_all(dir_);
 }
 
-bool PrivateSystemBus::nameHasOwner(const char* name) const {
-  GVariant* reply = g_dbus_connection_call_sync(
+std::string PrivateSystemBus::nameOwner(const char* name) const {
+  g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
       connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1,
+      "GetNameOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, -1,
       nullptr, nullptr);
-  gboolean has = FALSE;
-  if (reply != nullptr) g_variant_get(reply, "(b)", &has);
-  if (reply != nullptr) g_variant_unref(reply);
-  return has;
+  const char* owner = "";
+  if (reply != nullptr) g_variant_get(reply, "(&s)", &owner);
+  return owner;
 }
 
 MockLogind::MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec) : bus_(bus) {
+  const std::string before = bus_.nameOwner("org.freedesktop.login1");
   pid_ = spawnChild({HUSHMOOR_DBUSMOCK_PYTHON, "-m", "dbusmock", "--system", "--template",
                      HUSHMOOR_MOCK_LOGIND_TEMPLATE, "-p",
                      "{\"InhibitDelayMaxUSec\": " + std::to_string(inhibitDelayMaxUSec) + "}"},
                     {"DBUS_SYSTEM_BUS_ADDRESS=" + bus.address()}, &error_);
   if (pid_ < 0) return;
-  running_ = runUntil([&] { return bus_.nameHasOwner("org.freedesktop.login1"); }, 20000);
+  running_ = runUntil(
+      [&] {
+        return (owner_ = bus_.nameOwner("org.freedesktop.login1")) != before && !owner_.empty();
+      },
+      20000);
   if (!running_) error_ = "the mock logind did not take its bus name";
 }
 
@@ -141,45 +134,48 @@ void MockLogind::stop() {
   stopChild(pid_);
   running_ = false;
   // Wait until the bus has seen it go, so a successor is a new owner.
-  runUntil([&] { return !bus_.nameHasOwner("org.freedesktop.login1"); });
+  runUntil([&] { return bus_.nameOwner("org.freedesktop.login1") != owner_; });
 }
 
 GVariant* MockLogind::call(const char* interface, const char* method, GVariant* args,
                            const char* replyType) {
-  return g_dbus_connection_call_sync(bus_.connection(), "org.freedesktop.login1",
-                                     "/org/freedesktop/login1", interface, method, args,
+  // To this instance, even when a newer one has taken the name over.
+  return g_dbus_connection_call_sync(bus_.connection(), owner_.c_str(), "/org/freedesktop/login1",
+                                     interface, method, args,
                                      replyType ? G_VARIANT_TYPE(replyType) : nullptr,
                                      G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
 }
 
 void MockLogind::emitPrepareForSleep(bool start) {
-  GVariantBuilder args;
-  g_variant_builder_init(&args, G_VARIANT_TYPE("av"));
-  g_variant_builder_add(&args, "v", g_variant_new_boolean(start));
-  if (GVariant* reply = call(
-          "org.freedesktop.DBus.Mock", "EmitSignal",
-          g_variant_new("(sssav)", "org.freedesktop.login1.Manager", "PrepareForSleep", "b", &args),
-          nullptr))
-    g_variant_unref(reply);
+  g_autoptr(GVariant) reply =
+      call("org.freedesktop.DBus.Mock", "EmitSignal",
+           g_variant_new_parsed(
+               "('org.freedesktop.login1.Manager', 'PrepareForSleep', 'b', [<%b>])", start),
+           nullptr);
 }
 
 std::vector<Inhibitor> MockLogind::inhibitors() {
   std::vector<Inhibitor> result;
-  GVariant* reply =
+  g_autoptr(GVariant) reply =
       call("org.freedesktop.login1.Manager", "ListInhibitors", nullptr, "(a(ssssuu))");
-  if (reply == nullptr) return result;
-  GVariantIter* iter = nullptr;
-  g_variant_get(reply, "(a(ssssuu))", &iter);
+  g_autoptr(GVariantIter) iter = nullptr;
+  if (reply != nullptr) g_variant_get(reply, "(a(ssssuu))", &iter);
   const char *what, *who, *why, *mode;
-  while (g_variant_iter_next(iter, "(&s&s&s&suu)", &what, &who, &why, &mode, nullptr, nullptr))
+  while (iter &&
+         g_variant_iter_next(iter, "(&s&s&s&suu)", &what, &who, &why, &mode, nullptr, nullptr))
     result.emplace_back(what, who, why, mode);
-  g_variant_iter_free(iter);
-  g_variant_unref(reply);
   return result;
 }
 
 void MockLogind::failInhibit(const std::string& errorName, unsigned times) {
-  if (GVariant* reply = call("org.freedesktop.DBus.Mock", "FailInhibit",
-                             g_variant_new("(su)", errorName.c_str(), times), nullptr))
-    g_variant_unref(reply);
+  g_autoptr(GVariant) reply = call("org.freedesktop.DBus.Mock", "FailInhibit",
+                                   g_variant_new("(su)", errorName.c_str(), times), nullptr);
+}
+
+unsigned MockLogind::holdInhibit(bool hold) {
+  g_autoptr(GVariant) reply =
+      call("org.freedesktop.DBus.Mock", "HoldInhibit", g_variant_new("(b)", hold), "(u)");
+  guint32 count = 0;
+  if (reply != nullptr) g_variant_get(reply, "(u)", &count);
+  return count;
 }

@@ -15,10 +15,9 @@
 // false when it still does not after the limit (a hang guard, not a timing check).
 bool runUntil(const std::function<bool()>& condition, int limitMs = 10000);
 
-// Starts a child with the given environment changes ("NAME=value" sets,
-// "NAME" removes); its standard error goes to stderrFile and its standard
-// output to stdoutFile when named, else standard output goes to /dev/null.
-// Returns the pid, or -1.
+// Starts a child with environment changes ("NAME=value" sets, "NAME" removes),
+// standard error to stderrFile and output to stdoutFile (else /dev/null) when
+// named. Returns the pid, or -1.
 pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
                  std::string* error, const std::string& stderrFile = "",
                  const std::string& stdoutFile = "");
@@ -40,7 +39,8 @@ class PrivateSystemBus {
   const std::string& address() const { return address_; }
   // The test's own client connection to the bus.
   GDBusConnection* connection() const { return connection_; }
-  bool nameHasOwner(const char* name) const;
+  // The unique name owning `name`, or "" when nobody does.
+  std::string nameOwner(const char* name) const;
 
  private:
   std::string dir_, address_, error_;
@@ -53,7 +53,8 @@ using Inhibitor =
 
 class MockLogind {
  public:
-  // Starts dbusmock with Hushmoor's logind template and waits for its name.
+  // Starts dbusmock with our logind template; waits until it owns the name
+  // (taking it over from a logind still running, if any).
   explicit MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec = 5000000);
   ~MockLogind() { stop(); }
   MockLogind(const MockLogind&) = delete;
@@ -66,10 +67,14 @@ class MockLogind {
   void emitPrepareForSleep(bool start);
   std::vector<Inhibitor> inhibitors();
   void failInhibit(const std::string& errorName, unsigned times);
+  // While held, Inhibit calls get no answer; releasing answers them. Returns
+  // how many calls are held (when holding) or were answered (when releasing).
+  unsigned holdInhibit(bool hold);
 
  private:
   GVariant* call(const char* interface, const char* method, GVariant* args, const char* replyType);
   PrivateSystemBus& bus_;
+  std::string owner_;  // our unique name on the bus
   pid_t pid_ = -1;
   bool running_ = false;
   std::string error_;

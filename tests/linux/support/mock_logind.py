@@ -1,9 +1,8 @@
 '''logind for Hushmoor's tests
 
 python-dbusmock's logind template (Inhibit hands out a real fd, ListInhibitors
-shows the live ones), plus the InhibitDelayMaxUSec property and a way to make
-the next Inhibit calls fail with a given D-Bus error, as logind does with
-org.freedesktop.login1.OperationInProgress right around a sleep.
+shows the live ones), plus InhibitDelayMaxUSec and two ways for Inhibit to
+misbehave: fail (as with OperationInProgress around a sleep) or answer late.
 '''
 
 import dbus
@@ -23,18 +22,33 @@ def load(mock, parameters):
     mock.AddProperty(MAIN_IFACE, 'InhibitDelayMaxUSec',
                      dbus.UInt64(parameters.get('InhibitDelayMaxUSec', 5000000)))
     mockobject.inhibit_failures = []
+    mockobject.held = None  # the held Inhibit calls while answers are held back
 
 
-@dbus.service.method(MAIN_IFACE, in_signature='ssss', out_signature='h')
-def Inhibit(self, what, who, why, mode):
-    failures = getattr(mockobject, 'inhibit_failures', [])
-    if failures:
-        name = failures.pop(0)
-        raise dbus.exceptions.DBusException('refused by the test', name=name)
-    return _logind.Inhibit(self, what, who, why, mode)
+@dbus.service.method(MAIN_IFACE, in_signature='ssss', out_signature='h',
+                     async_callbacks=('reply', 'fail'))
+def Inhibit(self, what, who, why, mode, reply, fail):
+    if mockobject.inhibit_failures:
+        name = mockobject.inhibit_failures.pop(0)
+        fail(dbus.exceptions.DBusException('refused by the test', name=name))
+    elif mockobject.held is not None:
+        mockobject.held.append(lambda: reply(_logind.Inhibit(self, what, who, why, mode)))
+    else:
+        reply(_logind.Inhibit(self, what, who, why, mode))
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='su', out_signature='')
 def FailInhibit(self, error_name, times):
     '''The next `times` Inhibit calls fail with the D-Bus error `error_name`.'''
     mockobject.inhibit_failures = [str(error_name)] * int(times)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='b', out_signature='u')
+def HoldInhibit(self, hold):
+    '''While held, Inhibit answers nothing; releasing answers the held calls.'''
+    held = mockobject.held or []
+    mockobject.held = held if hold else None
+    if not hold:
+        for answer in held:
+            answer()
+    return len(held)
