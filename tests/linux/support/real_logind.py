@@ -6,6 +6,10 @@ process standing in for the parts of systemd that logind calls, answering
 StartUnit("suspend.target") without sleeping; and a fake sysfs tree whose
 /dev/rfkill is a FIFO this process reads as the kernel would. Everything runs
 on this process's GLib main context: wait with Machine.until().
+
+    with Machine(delay_max=5) as m:
+        m.launch('-SleepDelay', '1')
+        night = m.suspend(writes=2)   # announced, started, writes: (time, value)
 '''
 
 import os
@@ -15,23 +19,21 @@ import struct
 import subprocess
 import tempfile
 import time
+from types import SimpleNamespace
 
 from gi.repository import Gio, GLib
 
 LOGIND = '/usr/lib/systemd/systemd-logind'
 LOGIN1 = ('org.freedesktop.login1', '/org/freedesktop/login1', 'org.freedesktop.login1.Manager')
-SYSTEMD1_XML = '''<node>
+SYSTEMD1 = Gio.DBusNodeInfo.new_for_xml('''<node>
  <interface name="org.freedesktop.systemd1.Manager">
   <method name="Subscribe"/><method name="Unsubscribe"/>
   <method name="StartUnit"><arg type="s"/><arg type="s"/><arg type="o" direction="out"/></method>
   <signal name="JobRemoved"><arg type="u"/><arg type="o"/><arg type="s"/><arg type="s"/></signal>
  </interface>
  <interface name="org.freedesktop.systemd1.Unit">
-  <property name="LoadState" type="s" access="read"/>
- </interface>
-</node>'''
-RFKILL_EVENT = struct.Struct('=IBBBB')  # idx, type, op, soft, hard
-RFKILL_OP_CHANGE = 2
+  <property name="LoadState" type="s" access="read"/></interface></node>''').interfaces
+PHY = 'sys/devices/pci0000:00/0000:00:14.3/ieee80211/phy0'
 
 
 def unavailable():
@@ -48,14 +50,10 @@ def unavailable():
 
 
 class Machine:
-    '''One laptop: `with Machine(delay_max=5) as m: m.launch(...)`.'''
-
     def __init__(self, delay_max=5, app=os.environ.get('HUSHMOOR_EXECUTABLE')):
-        self.delay_max, self.app_path = delay_max, app
+        self.delay_max, self.app_path, self.app = delay_max, app, None
         self.dir = tempfile.mkdtemp(prefix='hm-logind-')
         self.announced, self.started, self.writes = [], [], []  # (monotonic time, value)
-        self.app = self.logind = self.bus = None
-        self.soft = False
 
     def __enter__(self):
         self._start_bus()
@@ -64,22 +62,27 @@ class Machine:
         return self
 
     def __exit__(self, *exc):
-        for proc in self._strays() + [self.app, self.logind, self.bus]:
-            if proc is not None and proc.poll() is None:
+        for pid in self._pids_of_ours():  # the application and what it started
+            os.kill(pid, signal.SIGKILL)
+        for proc in (self.app, self.logind, self.bus):
+            if proc and proc.poll() is None:
                 proc.kill()
-                proc.wait()
-        for fd in self.fifo:
-            os.close(fd)
+            proc and proc.wait()
+        os.close(self.fifo)
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def path(self, *parts):
-        return os.path.join(self.dir, *parts)
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def text(self, name='app.log'):
+        with open(self.path(name), errors='replace') as f:
+            return f.read()
 
     def until(self, condition, limit=15):
         '''Runs the main context until condition() holds; False after `limit`
         seconds (a hang guard, never a timing check).'''
         end = time.monotonic() + limit
-        tick = GLib.timeout_add(20, lambda: True)  # wakes the blocking iteration to look again
+        tick = GLib.timeout_add(20, lambda: True)  # wakes the iteration to look again
         try:
             while not condition():
                 if time.monotonic() > end:
@@ -89,7 +92,6 @@ class Machine:
         finally:
             GLib.source_remove(tick)
 
-    # The bus, and systemd's part of it, served from this process.
     def _start_bus(self):
         with open(self.path('bus.conf'), 'w') as conf:
             conf.write('<busconfig><type>system</type><listen>unix:path=%s</listen>'
@@ -104,169 +106,129 @@ class Machine:
         self.conn = Gio.DBusConnection.new_for_address_sync(
             self.address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
             Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
-        info = Gio.DBusNodeInfo.new_for_xml(SYSTEMD1_XML)
-        self.conn.register_object('/org/freedesktop/systemd1', info.interfaces[0],
-                                  self._systemd_call, None, None)
-        self.conn.register_object('/org/freedesktop/systemd1/unit/suspend_2etarget',
-                                  info.interfaces[1], None,
-                                  lambda *a: GLib.Variant('s', 'loaded'), None)
-        self.conn.call_sync('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
-                            'RequestName', GLib.Variant('(su)', ('org.freedesktop.systemd1', 4)),
-                            None, 0, -1, None)
+        self.conn.register_object('/org/freedesktop/systemd1', SYSTEMD1[0], self._systemd, None, None)
+        self.conn.register_object('/org/freedesktop/systemd1/unit/suspend_2etarget', SYSTEMD1[1],
+                                  None, lambda *a: GLib.Variant('s', 'loaded'), None)
+        self._call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+                   'RequestName', ('(su)', ('org.freedesktop.systemd1', 4)))
         self.conn.signal_subscribe(None, LOGIN1[2], 'PrepareForSleep', LOGIN1[1], None, 0,
-                                   lambda *a: self.announced.append((time.monotonic(),
-                                                                     a[5].unpack()[0])))
+                                   lambda *a: self.announced.append((time.monotonic(), a[5][0])))
 
-    def _systemd_call(self, conn, sender, path, iface, method, args, invocation):
-        if method != 'StartUnit':
-            return invocation.return_value(None)
-        self.started.append((time.monotonic(), args.unpack()))
-        job = '/org/freedesktop/systemd1/job/%d' % len(self.started)
-        invocation.return_value(GLib.Variant('(o)', (job,)))
-        # The job ends at once: the "machine" has slept and woken.
-        conn.emit_signal(None, path, iface, 'JobRemoved',
-                         GLib.Variant('(uoss)', (len(self.started), job, args[0], 'done')))
+    def _systemd(self, conn, sender, path, iface, method, args, invocation):
+        if method == 'StartUnit':
+            self.started.append((time.monotonic(), args.unpack()))
+            job = '/org/freedesktop/systemd1/job/%d' % len(self.started)
+            invocation.return_value(GLib.Variant('(o)', (job,)))
+            # The job is over at once: the "machine" has slept and woken.
+            conn.emit_signal(None, path, iface, 'JobRemoved',
+                             GLib.Variant('(uoss)', (len(self.started), job, args[0], 'done')))
+        else:
+            invocation.return_value(None)
 
-    # logind, in a namespace where the kernel offers a sleep state.
+    def _call(self, name, path, iface, method, args=None):
+        return self.conn.call_sync(name, path, iface, method, args and GLib.Variant(*args),
+                                   None, 0, -1, None).unpack()
+
+    def login1(self, method, args=None):
+        '''Calls logind as root (no polkit), waiting for the answer.'''
+        return self._call(*LOGIN1, method, args)
+
     def start_logind(self):
-        with open(self.path('state'), 'w') as state:
-            state.write('freeze mem disk\n')
-        with open(self.path('logind.conf'), 'w') as dropin:
-            dropin.write('[Login]\nNAutoVTs=0\nInhibitDelayMaxSec=%s\n' % self.delay_max +
-                         ''.join('Handle%s=ignore\n' % key for key in (
-                             'PowerKey', 'SuspendKey', 'HibernateKey', 'LidSwitch',
-                             'LidSwitchExternalPower', 'LidSwitchDocked', 'RebootKey')))
-        script = ('set -e; mount --bind {0}/state /sys/power/state; mount -t tmpfs tmpfs /run/systemd;'
-                  'mkdir /run/systemd/logind.conf.d; cp {0}/logind.conf /run/systemd/logind.conf.d/;'
-                  'exec {1}').format(self.dir, LOGIND)
+        with open(self.path('state'), 'w') as f:
+            f.write('freeze mem disk\n')
+        with open(self.path('logind.conf'), 'w') as f:
+            f.write('[Login]\nNAutoVTs=0\nInhibitDelayMaxSec=%s\n' % self.delay_max + ''.join(
+                'Handle%s=ignore\n' % key for key in ('PowerKey', 'SuspendKey', 'HibernateKey',
+                'LidSwitch', 'LidSwitchExternalPower', 'LidSwitchDocked', 'RebootKey')))
+        script = ('set -e; mount --bind {0}/state /sys/power/state; mount -t tmpfs tmpfs '
+                  '/run/systemd; mkdir /run/systemd/logind.conf.d; cp {0}/logind.conf '
+                  '/run/systemd/logind.conf.d/; exec {1}').format(self.dir, LOGIND)
         with open(self.path('logind.log'), 'a') as log:
             self.logind = subprocess.Popen(
                 ['unshare', '-m', '--propagation', 'private', 'sh', '-c', script], stderr=log,
                 env=dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address, SYSTEMD_LOG_TARGET='console'))
-        assert self.until(lambda: self._has_owner(LOGIN1[0])), self.text('logind.log')
+        assert self.until(lambda: self._owned(LOGIN1[0])), self.text('logind.log')
 
     def stop_logind(self):
         self.logind.terminate()
         self.logind.wait()
-        assert self.until(lambda: not self._has_owner(LOGIN1[0]))
+        assert self.until(lambda: not self._owned(LOGIN1[0]))
 
-    def _has_owner(self, name):
-        return self.conn.call_sync('org.freedesktop.DBus', '/org/freedesktop/DBus',
-                                   'org.freedesktop.DBus', 'NameHasOwner', GLib.Variant('(s)', (name,)),
-                                   None, 0, -1, None).unpack()[0]
-
-    def login1(self, method, args=None, callback=None):
-        '''Calls logind as root; with a callback the call does not wait.'''
-        if callback:
-            return self.conn.call(*LOGIN1, method, args, None, 0, -1, None, callback)
-        return self.conn.call_sync(*LOGIN1, method, args, None, 0, -1, None).unpack()
+    def _owned(self, name):
+        return self._call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+                          'NameHasOwner', ('(s)', (name,)))[0]
 
     def locks(self):
         '''The delay locks the application holds, as logind lists them.'''
-        return [i for i in self.login1('ListInhibitors')[0]
-                if i[1] == 'Hushmoor' and i[3] == 'delay' and i[0] == 'sleep'
-                and self.app and i[5] == self.app.pid]
+        return [i for i in self.login1('ListInhibitors')[0] if self.app and i[5] == self.app.pid
+                and i[:2] == ('sleep', 'Hushmoor') and i[3] == 'delay']
 
-    # The radio: wlp2s0 on phy0, rfkill0; /dev/rfkill is a FIFO served here.
+    # The radio: wlp2s0 on phy0, rfkill0, whose /dev/rfkill is served here.
     def _start_kernel(self):
-        phy = self.path('sys/devices/pci0000:00/0000:00:14.3/ieee80211/phy0')
-        os.makedirs(phy + '/rfkill0')
+        os.makedirs(self.path(PHY + '/rfkill0'))
         os.makedirs(self.path('sys/class/net/wlp2s0'))
         os.makedirs(self.path('dev'))
-        os.symlink(phy, self.path('sys/class/net/wlp2s0/phy80211'))
-        for name, text in (('sys/class/net/wlp2s0/ifindex', '3'), (phy + '/name', 'phy0'),
-                           (phy + '/rfkill0/index', '0')):
+        os.symlink(self.path(PHY), self.path('sys/class/net/wlp2s0/phy80211'))
+        for name, text in (('sys/class/net/wlp2s0/ifindex', '3'), (PHY + '/name', 'phy0'),
+                           (PHY + '/rfkill0/index', '0'), (PHY + '/rfkill0/hard', '0')):
             self._write(name, text)
         self.set_radio(True)
         os.mkfifo(self.path('dev/rfkill'))
-        reader = os.open(self.path('dev/rfkill'), os.O_RDONLY | os.O_NONBLOCK)
-        # Our own writer keeps the FIFO from reporting a hang-up between writes.
-        self.fifo = (reader, os.open(self.path('dev/rfkill'), os.O_WRONLY))
-        GLib.io_add_watch(reader, GLib.PRIORITY_HIGH, GLib.IO_IN, self._kernel_read)
+        # Opened for writing too, so the FIFO never reports a hang-up between writers.
+        self.fifo = os.open(self.path('dev/rfkill'), os.O_RDWR | os.O_NONBLOCK)
+        GLib.io_add_watch(self.fifo, GLib.PRIORITY_HIGH, GLib.IO_IN, self._kernel)
 
-    def _kernel_read(self, fd, condition):
+    def _kernel(self, fd, condition):
         data = os.read(fd, 4096)
-        for at in range(0, len(data) - len(data) % 8, 8):
-            idx, kind, op, soft, hard = RFKILL_EVENT.unpack_from(data, at)
+        for idx, kind, op, soft, hard in struct.iter_unpack('=IBBBB', data[:len(data) // 8 * 8]):
             self.writes.append((time.monotonic(), (idx, kind, op, soft)))
-            if op == RFKILL_OP_CHANGE and idx == 0:
+            if op == 2 and idx == 0:  # RFKILL_OP_CHANGE of our radio
                 self.set_radio(not soft)
         return True
 
     def set_radio(self, on):
         self.soft = not on
-        rfkill = self.path('sys/devices/pci0000:00/0000:00:14.3/ieee80211/phy0/rfkill0')
-        self._write(rfkill + '/soft', '0' if on else '1')
-        self._write(rfkill + '/hard', '0')
+        self._write(PHY + '/rfkill0/soft', '0' if on else '1')
 
     def _write(self, name, text):
         with open(self.path(name), 'w') as f:
             f.write(text + '\n')
 
-    # The application.
     def launch(self, *arguments):
         home = self.path('home')
         env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address, HUSHMOOR_TEST_ROOT=self.dir,
                    HOME=home, XDG_CONFIG_HOME=home + '/.config', XDG_DATA_HOME=home + '/.local',
                    XDG_RUNTIME_DIR=self.path('run'), HUSHMOOR_SYSTEM_EVENTS_IDLE_QUIT='30')
-        for name in ('DISPLAY', 'WAYLAND_DISPLAY'):
-            env.pop(name, None)
+        env.pop('DISPLAY', None)
+        env.pop('WAYLAND_DISPLAY', None)
         os.makedirs(self.path('run'), mode=0o700, exist_ok=True)
         with open(self.path('app.log'), 'a') as log:
             self.app = subprocess.Popen([self.app_path, *arguments], env=env,
                                         stdout=subprocess.DEVNULL, stderr=log)
 
-    def text(self, name='app.log'):
-        with open(self.path(name), errors='replace') as f:
-            return f.read()
-
-    def _strays(self):
-        '''What the application started (System Events), found by our folder in its environment.'''
-        found = []
+    def _pids_of_ours(self):
+        '''Processes with our folder in their environment.'''
+        mark = ('HUSHMOOR_TEST_ROOT=' + self.dir).encode()
         for pid in filter(str.isdigit, os.listdir('/proc')):
             try:
                 with open('/proc/%s/environ' % pid, 'rb') as f:
-                    mine = ('HUSHMOOR_TEST_ROOT=' + self.dir).encode() in f.read().split(b'\0')
+                    if mark in f.read().split(b'\0'):
+                        yield int(pid)
             except OSError:
-                continue
-            if mine and (not self.app or int(pid) != self.app.pid):
-                found.append(_Pid(int(pid)))
-        return found
+                pass
 
     def suspend(self, writes=0, wait=True):
-        '''Asks logind to suspend (as root: no polkit); with `wait`, waits for
-        the wake and for `writes` rfkill requests and returns what happened
-        meanwhile: the announcement, StartUnit, the rfkill requests and the
-        wake, with their times.'''
+        '''Asks logind to suspend; with `wait`, waits for the wake and for
+        `writes` rfkill requests, and returns what happened meanwhile.'''
         before = (len(self.announced), len(self.started), len(self.writes))
         replies = []
-        self.login1('Suspend', GLib.Variant('(b)', (False,)),
-                    lambda conn, result: replies.append(conn.call_finish(result)))
+        self.conn.call(*LOGIN1, 'Suspend', GLib.Variant('(b)', (False,)), None, 0, -1, None,
+                       lambda conn, result: replies.append(conn.call_finish(result)))
         if not wait:
             return None
         assert self.until(lambda: replies and len(self.announced) >= before[0] + 2 and
                           len(self.writes) >= before[2] + writes), self.text()
-        return Night(self.announced[before[0]:], self.started[before[1]:], self.writes[before[2]:])
-
-class Night:
-    def __init__(self, announced, started, writes):
-        self.announced, self.started, self.writes = announced, started, writes
-        self.asleep, self.woken = announced[0][0], announced[1][0]
-        self.start_unit = started[0][0]
-
-
-class _Pid:
-    def __init__(self, pid):
-        self.pid = pid
-
-    def poll(self):
-        return None
-
-    def kill(self):
-        try:
-            os.kill(self.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-
-    def wait(self):
-        pass
+        night = SimpleNamespace(announced=self.announced[before[0]:],
+                                started=self.started[before[1]:], writes=self.writes[before[2]:])
+        night.asleep, night.start_unit = night.announced[0][0], night.started[0][0]
+        return night
