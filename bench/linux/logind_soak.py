@@ -52,7 +52,7 @@ def cycles(m, count, radio_on, marks):
         took = night.start_unit - night.asleep
         assert took < LIMIT - 1, 'cycle %d: not acknowledged (%.1f s)' % (i, took)
         writes = [w for _, w in m.writes[before:]]
-        assert writes == ([(0, 1, 2, 1), (0, 1, 2, 0)] if radio_on else []), (i, writes)
+        assert writes == ([(1, 1, 2, 1), (1, 1, 2, 0)] if radio_on else []), (i, writes)
         times.append(took)
         if i + 1 in marks:
             marks[i + 1] = usage(m.app.pid)
@@ -94,7 +94,8 @@ def main():
         print('idle       %d kB resident (%d kB private), %d open fds, %d context switches in %d s'
               % (rss, private, fds, switches, args.idle))
 
-        quiet = {10: None, args.quiet: None}
+        quiet = dict.fromkeys([10, 100] + list(range(500, args.quiet + 1, 500)) + [args.quiet])
+        quiet = {n: None for n in quiet if n <= args.quiet}
         report('radio off', cycles(m, args.quiet, False, quiet), quiet)
         radio = {args.radio: None}
         on = cycles(m, args.radio, True, radio)
@@ -106,8 +107,9 @@ def main():
         problems = [line for line in m.text().splitlines() if 'WARN' in line or 'ERROR' in line]
         print('warnings and errors logged: %d' % len(problems), *problems[:5], sep='\n  ')
         assert len(m.writes) == 2 * args.radio, 'the radio was switched outside the radio-on cycles'
-        if last[0] != first[0]:
-            sys.exit('open fds grew from %d to %d' % (first[0], last[0]))
+        # A reply in flight holds an fd for a moment: look again before calling it a leak.
+        if not m.until(lambda: usage(pid)[0] <= first[0], 2):
+            sys.exit('open fds grew from %d to %d' % (first[0], usage(pid)[0]))
 
 
 if __name__ == '__main__':

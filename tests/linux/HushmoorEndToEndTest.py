@@ -10,7 +10,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), 'support'))
 from real_logind import Machine, unavailable  # noqa: E402
 
-RADIO_OFF, RADIO_ON = (0, 1, 2, 1), (0, 1, 2, 0)  # rfkill0, WLAN, change, soft block
+RADIO_OFF, RADIO_ON = (1, 1, 2, 1), (1, 1, 2, 0)  # rfkill1, WLAN, change, soft block
 
 
 class EndToEnd(unittest.TestCase):

@@ -38,13 +38,10 @@ PHY = 'sys/devices/pci0000:00/0000:00:14.3/ieee80211/phy0'
 
 def unavailable():
     '''Why the real logind cannot run here, or None.'''
-    if os.geteuid() != 0:
-        return 'not root: logind needs root, and so do the mounts of its namespace'
-    for tool in ('unshare', 'mount', 'dbus-daemon', LOGIND):
-        if not shutil.which(tool):
-            return tool + ' is missing'
-    if subprocess.run(['unshare', '-m', '--propagation', 'private', 'true'],
-                      stderr=subprocess.DEVNULL).returncode != 0:
+    missing = [tool for tool in ('unshare', 'dbus-daemon', LOGIND) if not shutil.which(tool)]
+    if os.geteuid() != 0 or missing:
+        return 'not root' if not missing else 'not installed: ' + ' '.join(missing)
+    if subprocess.run(['unshare', '-m', 'true'], stderr=subprocess.DEVNULL).returncode != 0:
         return 'unshare -m is refused (no CAP_SYS_ADMIN in this container)'
     return None
 
@@ -74,7 +71,7 @@ class Machine:
     def path(self, name):
         return os.path.join(self.dir, name)
 
-    def text(self, name='app.log'):
+    def text(self, name='app.log'):  # what the application logged
         with open(self.path(name), errors='replace') as f:
             return f.read()
 
@@ -93,11 +90,10 @@ class Machine:
             GLib.source_remove(tick)
 
     def _start_bus(self):
-        with open(self.path('bus.conf'), 'w') as conf:
-            conf.write('<busconfig><type>system</type><listen>unix:path=%s</listen>'
-                       '<auth>EXTERNAL</auth><policy context="default"><allow user="*"/>'
-                       '<allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>'
-                       '</policy></busconfig>' % self.path('bus'))
+        self._write('bus.conf', '<busconfig><type>system</type><listen>unix:path=%s</listen>'
+                    '<auth>EXTERNAL</auth><policy context="default"><allow user="*"/><allow own="*"/>'
+                    '<allow send_destination="*"/><allow receive_sender="*"/></policy></busconfig>'
+                    % self.path('bus'))
         # Its only complaint, when not really root, is that it cannot raise its fd limit.
         self.bus = subprocess.Popen(['dbus-daemon', '--nofork', '--print-address=1',
                                      '--config-file=' + self.path('bus.conf')],
@@ -134,12 +130,11 @@ class Machine:
         return self._call(*LOGIN1, method, args)
 
     def start_logind(self):
-        with open(self.path('state'), 'w') as f:
-            f.write('freeze mem disk\n')
-        with open(self.path('logind.conf'), 'w') as f:
-            f.write('[Login]\nNAutoVTs=0\nInhibitDelayMaxSec=%s\n' % self.delay_max + ''.join(
-                'Handle%s=ignore\n' % key for key in ('PowerKey', 'SuspendKey', 'HibernateKey',
-                'LidSwitch', 'LidSwitchExternalPower', 'LidSwitchDocked', 'RebootKey')))
+        self._write('state', 'freeze mem disk\n')
+        self._write('logind.conf', '[Login]\nNAutoVTs=0\nInhibitDelayMaxSec=%s\n' % self.delay_max +
+                    ''.join('Handle%s=ignore\n' % key for key in (
+                        'PowerKey', 'SuspendKey', 'HibernateKey', 'LidSwitch',
+                        'LidSwitchExternalPower', 'LidSwitchDocked', 'RebootKey')))
         script = ('set -e; mount --bind {0}/state /sys/power/state; mount -t tmpfs tmpfs '
                   '/run/systemd; mkdir /run/systemd/logind.conf.d; cp {0}/logind.conf '
                   '/run/systemd/logind.conf.d/; exec {1}').format(self.dir, LOGIND)
@@ -163,14 +158,13 @@ class Machine:
         return [i for i in self.login1('ListInhibitors')[0] if self.app and i[5] == self.app.pid
                 and i[:2] == ('sleep', 'Hushmoor') and i[3] == 'delay']
 
-    # The radio: wlp2s0 on phy0, rfkill0, whose /dev/rfkill is served here.
+    # The radio: wlp2s0 on phy0, rfkill1 (not 0, as after a resume); /dev/rfkill is served here.
     def _start_kernel(self):
-        os.makedirs(self.path(PHY + '/rfkill0'))
-        os.makedirs(self.path('sys/class/net/wlp2s0'))
-        os.makedirs(self.path('dev'))
+        for folder in (PHY + '/rfkill1', 'sys/class/net/wlp2s0', 'dev', 'run'):
+            os.makedirs(self.path(folder), mode=0o700)
         os.symlink(self.path(PHY), self.path('sys/class/net/wlp2s0/phy80211'))
         for name, text in (('sys/class/net/wlp2s0/ifindex', '3'), (PHY + '/name', 'phy0'),
-                           (PHY + '/rfkill0/index', '0'), (PHY + '/rfkill0/hard', '0')):
+                           (PHY + '/rfkill1/index', '1'), (PHY + '/rfkill1/hard', '0')):
             self._write(name, text)
         self.set_radio(True)
         os.mkfifo(self.path('dev/rfkill'))
@@ -182,26 +176,25 @@ class Machine:
         data = os.read(fd, 4096)
         for idx, kind, op, soft, hard in struct.iter_unpack('=IBBBB', data[:len(data) // 8 * 8]):
             self.writes.append((time.monotonic(), (idx, kind, op, soft)))
-            if op == 2 and idx == 0:  # RFKILL_OP_CHANGE of our radio
+            if op == 2 and idx == 1:  # RFKILL_OP_CHANGE of our radio
                 self.set_radio(not soft)
         return True
 
     def set_radio(self, on):
         self.soft = not on
-        self._write(PHY + '/rfkill0/soft', '0' if on else '1')
+        self._write(PHY + '/rfkill1/soft', '0' if on else '1')
 
     def _write(self, name, text):
         with open(self.path(name), 'w') as f:
-            f.write(text + '\n')
+            f.write(text)
 
     def launch(self, *arguments):
         home = self.path('home')
         env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address, HUSHMOOR_TEST_ROOT=self.dir,
                    HOME=home, XDG_CONFIG_HOME=home + '/.config', XDG_DATA_HOME=home + '/.local',
                    XDG_RUNTIME_DIR=self.path('run'), HUSHMOOR_SYSTEM_EVENTS_IDLE_QUIT='30')
-        env.pop('DISPLAY', None)
+        env.pop('DISPLAY', None)  # panels go to the log
         env.pop('WAYLAND_DISPLAY', None)
-        os.makedirs(self.path('run'), mode=0o700, exist_ok=True)
         with open(self.path('app.log'), 'a') as log:
             self.app = subprocess.Popen([self.app_path, *arguments], env=env,
                                         stdout=subprocess.DEVNULL, stderr=log)
