@@ -25,8 +25,8 @@ class EndToEnd(unittest.TestCase):
         for _ in range(2):
             night = m.suspend(writes=2)
             self.assertEqual([w for _, w in night.writes], [RADIO_OFF, RADIO_ON])
-            self.assertGreater(night.start_unit - night.writes[0][0], 0.8, 'SleepDelay was waited')
-            self.assertLess(night.start_unit - night.asleep, 4.0, 'not held to logind\'s limit')
+            self.assertGreater(night.start_unit - night.sent, 1.0, 'SleepDelay was waited')
+            self.assertLess(night.start_unit - night.sent, 4.0, 'not held to logind\'s limit')
             self.assertGreater(night.writes[1][0], night.start_unit, 'radio on after the wake')
             self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
             self.assertFalse(m.soft)
@@ -36,7 +36,7 @@ class EndToEnd(unittest.TestCase):
         night = m.suspend()
         self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
         self.assertEqual(m.writes[before:], [], 'no rfkill write')
-        self.assertLess(night.start_unit - night.asleep, 0.5, 'no wait')
+        self.assertLess(night.start_unit - night.sent, 0.9, 'no wait')
         self.assertTrue(m.soft)
 
         log = m.text()
@@ -51,11 +51,11 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(m.until(lambda: len(m.locks()) == 1), 'lock back without a relaunch')
         night = m.suspend(writes=2)
         self.assertEqual([w for _, w in night.writes], [RADIO_OFF, RADIO_ON])
-        self.assertGreater(night.start_unit - night.asleep, 0.8)
+        self.assertGreater(night.start_unit - night.sent, 1.0)
 
         m.app.send_signal(signal.SIGTERM)
         self.assertEqual(m.app.wait(10), 0)
-        self.assertEqual(m.locks(), [], 'the lock went with the process')
+        self.assertTrue(m.until(lambda: m.locks() == []), 'the lock went with the process')
 
     def test_warns_once_when_logind_would_not_wait_long_enough(self):
         m = self.machine('-SleepDelay', '0', delay_max=5)  # 0 waits 5 s, plus a margin

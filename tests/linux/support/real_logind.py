@@ -163,8 +163,8 @@ class Machine:
         for folder in (PHY + '/rfkill1', 'sys/class/net/wlp2s0', 'dev', 'run'):
             os.makedirs(self.path(folder), mode=0o700)
         os.symlink(self.path(PHY), self.path('sys/class/net/wlp2s0/phy80211'))
-        for name, text in (('sys/class/net/wlp2s0/ifindex', '3'), (PHY + '/name', 'phy0'),
-                           (PHY + '/rfkill1/index', '1'), (PHY + '/rfkill1/hard', '0')):
+        for name, text in (('sys/class/net/wlp2s0/ifindex', '3'), (PHY + '/rfkill1/index', '1'),
+                           (PHY + '/rfkill1/hard', '0')):
             self._write(name, text)
         self.set_radio(True)
         os.mkfifo(self.path('dev/rfkill'))
@@ -212,16 +212,17 @@ class Machine:
 
     def suspend(self, writes=0, wait=True):
         '''Asks logind to suspend; with `wait`, waits for the wake and for
-        `writes` rfkill requests, and returns what happened meanwhile.'''
+        `writes` rfkill requests, and returns what happened meanwhile. Times
+        are those seen here: `sent` (the request) is the only one never late.'''
         before = (len(self.announced), len(self.started), len(self.writes))
-        replies = []
+        replies, sent = [], time.monotonic()
         self.conn.call(*LOGIN1, 'Suspend', GLib.Variant('(b)', (False,)), None, 0, -1, None,
                        lambda conn, result: replies.append(conn.call_finish(result)))
         if not wait:
             return None
         assert self.until(lambda: replies and len(self.announced) >= before[0] + 2 and
                           len(self.writes) >= before[2] + writes), self.text()
-        night = SimpleNamespace(announced=self.announced[before[0]:],
+        night = SimpleNamespace(sent=sent, announced=self.announced[before[0]:],
                                 started=self.started[before[1]:], writes=self.writes[before[2]:])
         night.asleep, night.start_unit = night.announced[0][0], night.started[0][0]
         return night
