@@ -54,7 +54,7 @@ class EndToEnd(unittest.TestCase):
         self.assertGreater(night.start_unit - night.sent, 1.0)
 
         m.app.send_signal(signal.SIGTERM)
-        self.assertEqual(m.app.wait(10), 0)
+        self.assertEqual(m.app.wait(30), 0)
         self.assertTrue(m.until(lambda: m.locks() == []), 'the lock went with the process')
 
     def test_warns_once_when_logind_would_not_wait_long_enough(self):
@@ -68,7 +68,7 @@ class EndToEnd(unittest.TestCase):
         m = self.enterContext(Machine())
         m.stop_logind()
         m.launch()
-        m.app.wait(20)
+        m.app.wait(30)
         self.assertIn('Failed to register for sleep notifications. Hushmoor cannot run.', m.text())
 
 

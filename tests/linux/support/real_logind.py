@@ -75,7 +75,7 @@ class Machine:
         with open(self.path(name), errors='replace') as f:
             return f.read()
 
-    def until(self, condition, limit=15):
+    def until(self, condition, limit=30):
         '''Runs the main context until condition() holds; False after `limit`
         seconds (a hang guard, never a timing check).'''
         end = time.monotonic() + limit
