@@ -11,7 +11,6 @@
 
 class WirelessRfkill : public WirelessBackend {
  public:
-  WirelessRfkill() = default;
   explicit WirelessRfkill(RfkillPaths paths) : paths_(std::move(paths)) {}
 
   bool hasInterface(const std::string& bsdName) override;

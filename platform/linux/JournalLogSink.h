@@ -33,9 +33,6 @@ class JournalLogSink {
 
   void log(std::string_view message);
 
-  // Whether entries go to the journal socket as well as to standard error.
-  bool writesJournal() const { return writeJournal_; }
-
  private:
   bool sendToJournal(std::string_view message);
 

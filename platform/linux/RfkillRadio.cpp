@@ -1,7 +1,6 @@
 // Sysfs layout relied on (see Documentation/ABI/stable/sysfs-class-rfkill):
 //   <sysfs>/class/net/<if>/ifindex             the interface index
 //   <sysfs>/class/net/<if>/phy80211            link to the wireless phy's folder
-//   <phy folder>/name                          "phy0"
 //   <phy folder>/rfkill<N>/{index,soft,hard}   the phy's rfkill device
 #include "platform/linux/RfkillRadio.h"
 
@@ -85,9 +84,7 @@ std::optional<RfkillRadio> RfkillRadio::find(const std::string& name, const Rfki
     if (!fs::is_directory(phyDir, ec)) return std::nullopt;
     auto device = rfkillOfPhy(phyDir);
     if (!device) return std::nullopt;
-    std::string phy = readFirstLine(phyDir / "name").value_or("");
-    if (phy.empty()) phy = fs::canonical(phyDir, ec).filename().string();
-    return RfkillRadio(ifname, phy, device->index, device->dir.string(), paths);
+    return RfkillRadio(ifname, device->index, device->dir.string(), paths);
   };
 
   if (plausibleInterfaceName(name)) {

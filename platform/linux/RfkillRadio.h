@@ -34,8 +34,6 @@ class RfkillRadio {
   static std::optional<RfkillRadio> find(const std::string& name, const RfkillPaths& paths = {});
 
   const std::string& interfaceName() const { return interface_; }
-  const std::string& phyName() const { return phy_; }
-  uint32_t rfkillIndex() const { return index_; }
 
   // Reads the current block state from sysfs; fails when the device is gone.
   std::optional<RfkillState> state(RfkillError* error = nullptr) const;
@@ -45,16 +43,13 @@ class RfkillRadio {
   bool setPower(bool on, RfkillError* error = nullptr) const;
 
  private:
-  RfkillRadio(std::string interface, std::string phy, uint32_t index, std::string rfkillDir,
-              RfkillPaths paths)
+  RfkillRadio(std::string interface, uint32_t index, std::string rfkillDir, RfkillPaths paths)
       : interface_(std::move(interface)),
-        phy_(std::move(phy)),
         index_(index),
         rfkillDir_(std::move(rfkillDir)),
         paths_(std::move(paths)) {}
 
   std::string interface_;
-  std::string phy_;
   uint32_t index_;
   std::string rfkillDir_;  // the rfkill device's sysfs folder, under the phy
   RfkillPaths paths_;

@@ -1,159 +1,153 @@
-// RfkillRadio against a fake sysfs tree laid out like the kernel's, and a
-// plain file in place of /dev/rfkill that captures the exact bytes written.
+// RfkillRadio and the rfkill wireless backend against a fake sysfs tree laid
+// out like the kernel's, with a plain file in place of /dev/rfkill that keeps
+// the bytes written.
 #include <gtest/gtest.h>
+#include <linux/rfkill.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
-#include "platform/linux/RfkillRadio.h"
-#include "tests/linux/support/FakeSysfs.h"
+#include "platform/corewlan/WirelessRfkill.h"
+#include "tests/platform/WirelessBackendContract.h"
 
 namespace {
 
-// wlan0 (ifindex 2) on phy0, whose rfkill device has the given index and blocks.
-void addWlan0(FakeSysfs& sys, int rfkill, bool soft, bool hard) {
-  sys.addInterface("wlan0", 2, "phy0");
-  sys.addRfkill("phy0", rfkill, soft, hard);
-}
+namespace fs = std::filesystem;
 
-TEST(RfkillLookup, ResolvesNameToRadio) {
-  FakeSysfs sys;
-  sys.addInterface("lo", 1);
-  sys.addInterface("eth0", 2);
-  sys.addInterface("wlan0", 5, "phy1");  // a second wireless card (a dongle)
-  sys.addRfkill("phy1", 3, false, false);
-  sys.addInterface("wlp2s0", 3, "phy0");  // the built-in one, registered first
-  sys.addRfkill("phy0", 0, false, false);
-  sys.addInterface("wlx0", 4, "phy2");  // wireless, but its phy has no rfkill device
-  struct Case {
-    const char* name;
-    const char* expectedInterface;  // nullptr: no radio
-    uint32_t expectedIndex;
-  };
-  const Case cases[] = {
-      {"wlan0", "wlan0", 3}, {"wlp2s0", "wlp2s0", 0}, {"en1", "wlp2s0", 0},  // lowest ifindex
-      {"eth0", nullptr, 0},  {"lo", nullptr, 0},      {"wlx0", nullptr, 0},
-      {"wlan9", nullptr, 0}, {"", nullptr, 0},        {"../net/wlan0", nullptr, 0},
-      {"..", nullptr, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto radio = RfkillRadio::find(c.name, sys.paths());
-    if (c.expectedInterface == nullptr) {
-      EXPECT_FALSE(radio.has_value()) << "found " << radio->interfaceName();
-      continue;
-    }
-    ASSERT_TRUE(radio.has_value());
-    EXPECT_EQ(radio->interfaceName(), c.expectedInterface);
-    EXPECT_EQ(radio->rfkillIndex(), c.expectedIndex);
+// class/net/<if> with ifindex and a phy80211 link to the phy, whose
+// rfkill<N> folder holds index, soft and hard.
+class FakeSysfs {
+ public:
+  FakeSysfs()
+      : root_(fs::temp_directory_path() /
+              ("hm-sysfs-" + std::to_string(::getpid()) + "-" + std::to_string(count_++))) {
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "sys/class/net");
+    std::ofstream(root_ / "rfkill");
   }
-}
-
-TEST(RfkillLookup, En1PrefersAnInterfaceOfThatNameAndIgnoresWiredOnes) {
-  FakeSysfs sys;
-  addWlan0(sys, 0, false, false);
-  sys.addInterface("en1", 7, "phy1");
-  sys.addRfkill("phy1", 1, false, false);
-  auto radio = RfkillRadio::find("en1", sys.paths());
-  ASSERT_TRUE(radio);
-  EXPECT_EQ(radio->interfaceName(), "en1");
-  EXPECT_EQ(radio->phyName(), "phy1");
-}
-
-TEST(RfkillLookup, En1WithoutAnyWirelessInterfaceOrSysfsIsNothing) {
-  FakeSysfs sys;
-  sys.addInterface("lo", 1);
-  sys.addInterface("eth0", 2);
-  EXPECT_FALSE(RfkillRadio::find("en1", sys.paths()));
-  EXPECT_FALSE(RfkillRadio::find("en1", RfkillPaths{(sys.root() / "missing").string(), ""}));
-}
-
-TEST(RfkillLookup, EachLookupSeesTheCurrentIndex) {
-  FakeSysfs sys;
-  addWlan0(sys, 1, false, false);
-  ASSERT_EQ(RfkillRadio::find("en1", sys.paths())->rfkillIndex(), 1u);
-  // After a resume the driver may register its rfkill device anew.
-  sys.removeRfkill("phy0", 1);
-  sys.addRfkill("phy0", 4, false, false);
-  EXPECT_EQ(RfkillRadio::find("en1", sys.paths())->rfkillIndex(), 4u);
-}
-
-TEST(RfkillState, PowerIsOnOnlyWhenNeitherBlocked) {
-  for (const bool soft : {false, true}) {
-    for (const bool hard : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "soft " << soft << ", hard " << hard);
-      FakeSysfs sys;
-      addWlan0(sys, 0, soft, hard);
-      auto radio = RfkillRadio::find("wlan0", sys.paths());
-      ASSERT_TRUE(radio);
-      auto state = radio->state();
-      ASSERT_TRUE(state);
-      EXPECT_EQ(state->softBlocked, soft);
-      EXPECT_EQ(state->hardBlocked, hard);
-      EXPECT_EQ(state->on(), !soft && !hard);
-    }
+  ~FakeSysfs() { fs::remove_all(root_); }
+  // With a phy (and its rfkill device) the interface is wireless.
+  void add(const std::string& name, int ifindex, const std::string& phy = "", int rfkill = -1) {
+    const fs::path dir = root_ / "sys/class/net" / name;
+    fs::create_directories(dir);
+    write(dir / "ifindex", std::to_string(ifindex));
+    if (phy.empty()) return;
+    fs::create_directories(phyDir(phy));
+    fs::create_directory_symlink(phyDir(phy), dir / "phy80211");
+    if (rfkill < 0) return;
+    fs::create_directories(phyDir(phy) / ("rfkill" + std::to_string(rfkill)));
+    write(phyDir(phy) / ("rfkill" + std::to_string(rfkill)) / "index", std::to_string(rfkill));
+    setBlocks(phy, rfkill, false, false);
   }
+  void setBlocks(const std::string& phy, int rfkill, bool soft, bool hard) {
+    write(phyDir(phy) / ("rfkill" + std::to_string(rfkill)) / "soft", soft ? "1" : "0");
+    write(phyDir(phy) / ("rfkill" + std::to_string(rfkill)) / "hard", hard ? "1" : "0");
+  }
+  fs::path phyDir(const std::string& phy) const { return root_ / "sys/devices/ieee80211" / phy; }
+  RfkillPaths paths() const { return {(root_ / "sys").string(), (root_ / "rfkill").string()}; }
+  std::vector<unsigned char> takeWritten() const {
+    std::ifstream in(root_ / "rfkill", std::ios::binary);
+    std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
+    std::ofstream(root_ / "rfkill", std::ios::trunc);
+    return bytes;
+  }
+
+ private:
+  static void write(const fs::path& file, const std::string& text) { std::ofstream(file) << text; }
+  fs::path root_;
+  static inline int count_ = 0;
+};
+
+TEST(RfkillRadio, FindsTheInterfaceByNameAndEn1AsTheFirstWirelessOne) {
+  FakeSysfs sys;
+  sys.add("lo", 1);
+  sys.add("wlan0", 5, "phy1", 3);   // a second wireless card, registered later
+  sys.add("wlp2s0", 3, "phy0", 0);  // the built-in one
+  sys.add("wlx0", 4, "phy2");       // wireless, but no rfkill device
+  const std::pair<const char*, const char*> cases[] = {
+      {"wlan0", "wlan0"}, {"en1", "wlp2s0"}, {"lo", nullptr},           {"wlx0", nullptr},
+      {"wlan9", nullptr}, {"", nullptr},     {"../net/wlan0", nullptr}, {"..", nullptr}};
+  for (const auto& [name, expected] : cases) {
+    auto radio = RfkillRadio::find(name, sys.paths());
+    EXPECT_EQ(radio ? radio->interfaceName() : "none", expected ? expected : "none") << name;
+  }
+  sys.add("en1", 7, "phy3", 1);  // an interface really named en1 comes first
+  EXPECT_EQ(RfkillRadio::find("en1", sys.paths())->interfaceName(), "en1");
 }
 
-TEST(RfkillSetPower, WritesOneChangeEventForTheDevice) {
-  struct Case {
-    bool on, hardBlocked;
-    std::vector<unsigned char> bytes;
+TEST(RfkillRadio, AHardBlockedRadioReadsOffAndIsNeverSwitchedOn) {
+  FakeSysfs sys;
+  sys.add("wlan0", 2, "phy0", 7);
+  sys.setBlocks("phy0", 7, false, true);
+  auto radio = RfkillRadio::find("wlan0", sys.paths());
+  EXPECT_FALSE(radio->state()->on());
+  RfkillError error;
+  EXPECT_FALSE(radio->setPower(true, &error));
+  EXPECT_EQ(error.code, ERFKILL);
+  EXPECT_EQ(sys.takeWritten(), std::vector<unsigned char>());
+  // Off is still asked, so the soft block holds once the switch is released:
+  // idx (u32, little endian here), type, op, soft, hard.
+  EXPECT_TRUE(radio->setPower(false));
+  EXPECT_EQ(sys.takeWritten(),
+            (std::vector<unsigned char>{7, 0, 0, 0, RFKILL_TYPE_WLAN, RFKILL_OP_CHANGE, 1, 0}));
+}
+
+TEST(RfkillRadio, FailuresCarryErrnoAndSayWhat) {
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"", ENODEV, "rfkill0 is gone"},  // the device went after the look-up
+      {"/nonexistent/rfkill", ENOENT, "(/nonexistent/rfkill)"},
+      {"/", EISDIR, "Is a directory"},
+      {"/dev/full", ENOSPC, "No space left"},
   };
-  // struct rfkill_event: idx (u32, host order: little endian here), type
-  // (RFKILL_TYPE_WLAN = 1), op (RFKILL_OP_CHANGE = 2), soft, hard.
-  const Case cases[] = {
-      {false, false, {0x07, 0, 0, 0, 1, 2, 1, 0}},
-      {true, false, {0x07, 0, 0, 0, 1, 2, 0, 0}},
-      // Off while hard-blocked is still asked: the soft block must hold once
-      // the hardware switch is released.
-      {false, true, {0x07, 0, 0, 0, 1, 2, 1, 0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "on " << c.on << ", hard " << c.hardBlocked);
+  for (const auto& [device, code, text] : cases) {
     FakeSysfs sys;
-    addWlan0(sys, 7, !c.on, c.hardBlocked);
-    auto radio = RfkillRadio::find("wlan0", sys.paths());
-    ASSERT_TRUE(radio);
-    RfkillError error;
-    EXPECT_TRUE(radio->setPower(c.on, &error)) << error.description;
-    EXPECT_EQ(sys.written(), c.bytes);
-  }
-}
-
-TEST(RfkillSetPower, FailuresCarryErrnoAndSayWhat) {
-  struct Case {
-    const char* label;
-    bool on;
-    bool hardBlocked;
-    bool removeDevice;   // the rfkill device disappears after the look-up
-    const char* device;  // nullptr: the capture file
-    int expectedErrno;
-    const char* expectedText;
-  };
-  const Case cases[] = {
-      {"hard_blocked_on", true, true, false, nullptr, ERFKILL, "hardware switch"},
-      {"device_gone", false, false, true, nullptr, ENODEV, "rfkill0 is gone"},
-      {"no_dev_rfkill", false, false, false, "/nonexistent/rfkill", ENOENT, "/nonexistent/rfkill"},
-      {"device_is_folder", false, false, false, "/", EISDIR, "Is a directory"},
-      {"write_fails", false, false, false, "/dev/full", ENOSPC, "No space left"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    FakeSysfs sys;
-    addWlan0(sys, 0, !c.on, c.hardBlocked);
+    sys.add("wlan0", 2, "phy0", 0);
     RfkillPaths paths = sys.paths();
-    if (c.device != nullptr) paths.devicePath = c.device;
+    if (*device) paths.devicePath = device;
     auto radio = RfkillRadio::find("wlan0", paths);
-    ASSERT_TRUE(radio);
-    if (c.removeDevice) sys.removeRfkill("phy0", 0);
+    if (!*device) fs::remove_all(sys.phyDir("phy0") / "rfkill0");
     RfkillError error;
-    EXPECT_FALSE(radio->setPower(c.on, &error));
-    EXPECT_EQ(error.code, c.expectedErrno);
-    EXPECT_NE(error.description.find(c.expectedText), std::string::npos) << error.description;
-    EXPECT_NE(error.description.find("wlan0"), std::string::npos) << error.description;
-    EXPECT_TRUE(sys.written().empty());
+    EXPECT_FALSE(radio->setPower(false, &error));
+    EXPECT_EQ(error.code, code);
+    EXPECT_NE(error.description.find(text), std::string::npos) << error.description;
+    EXPECT_NE(error.description.find("radio of wlan0 off"), std::string::npos);
   }
+  FakeSysfs sys;  // a radio whose state cannot be read is not on
+  sys.add("wlan0", 2, "phy0", 0);
+  fs::remove(sys.phyDir("phy0") / "rfkill0/hard");
+  EXPECT_FALSE(WirelessRfkill(sys.paths()).radioPower("wlan0"));
 }
+
+// The backend, with this test playing the kernel: each request written is
+// applied to the tree, as the kernel does inside write().
+struct WithSysfs {
+  FakeSysfs sys;
+};
+class KernelPlayingRfkill : WithSysfs, public WirelessRfkill {
+ public:
+  KernelPlayingRfkill() : WirelessRfkill(sys.paths()) { sys.add("wlp2s0", 3, "phy0", 0); }
+  bool setRadioPower(const std::string& name, bool on, std::shared_ptr<NSError>* error) override {
+    if (!WirelessRfkill::setRadioPower(name, on, error)) return false;
+    const auto bytes = sys.takeWritten();
+    if (bytes.size() == 8 && bytes[0] == 0) sys.setBlocks("phy0", 0, bytes[6] != 0, false);
+    return true;
+  }
+  using WithSysfs::sys;
+};
+
+struct RfkillTraits {
+  static std::shared_ptr<WirelessBackend> make() { return std::make_shared<KernelPlayingRfkill>(); }
+  static std::string presentInterface() { return "en1"; }
+  static void makeRequestsFail(WirelessBackend& backend) {
+    const fs::path device = static_cast<KernelPlayingRfkill&>(backend).sys.paths().devicePath;
+    fs::remove(device);
+    fs::create_directory(device);  // writing it now fails with EISDIR
+  }
+};
 
 }  // namespace
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Rfkill, WirelessBackendContract, ::testing::Types<RfkillTraits>);

@@ -1,11 +1,13 @@
-// Wires the Linux backends into the platform seams.
-#include "app/LinuxMachine.h"
+// Wires the Linux backends into the platform seams, and says when logind's
+// delay limit is shorter than the wait before a sleep.
+#include "platform/linux/LinuxMachine.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 
-#include "app/PowerHandler.h"
 #include "platform/appkit/AlertPresenterGtk.h"
 #include "platform/corewlan/WirelessRfkill.h"
 #include "platform/foundation/LogSinkJournal.h"
@@ -18,6 +20,8 @@ namespace {
 // Time for switching the radio off and for the process to be scheduled
 // around the wait; one second is plenty on any laptop.
 constexpr uint64_t kMarginUSec = 1000000;
+
+SleepWaitRule sleepWaitRule = nullptr;
 
 // The end-to-end tests run the real executable against a fake sysfs tree and
 // a fake /dev/rfkill under this folder (<root>/sys, <root>/dev/rfkill). It
@@ -32,32 +36,26 @@ RfkillPaths rfkillPaths() {
   return paths;
 }
 
-std::string seconds(uint64_t usec) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", static_cast<double>(usec) / 1e6);
-  return text;
+// Told logind's InhibitDelayMaxUSec after each registration; SleepDelay is
+// read then, so the warning matches the setting the process started with.
+void warnAboutLogindDelayLimit(std::optional<uint64_t> inhibitDelayMaxUSec) {
+  if (!inhibitDelayMaxUSec) return;
+  const long sleepDelay = NSUserDefaults::standardUserDefaults().integerForKey("SleepDelay");
+  const uint64_t wait = sleepWaitRule(sleepDelay);
+  if (wait * 1000000 + kMarginUSec <= *inhibitDelayMaxUSec) return;
+  char limit[32];
+  std::snprintf(limit, sizeof limit, "%g", static_cast<double>(*inhibitDelayMaxUSec) / 1e6);
+  NSLog(
+      "WARN (%s:%d): systemd-logind holds a sleep back at most %s s (InhibitDelayMaxSec), but "
+      "Hushmoor waits %s s (SleepDelay) plus about 1 s, so the machine may sleep before the "
+      "wait is over; lower SleepDelay or raise InhibitDelayMaxSec (see the README)",
+      __func__, __LINE__, std::string(limit), std::to_string(wait));
 }
 
 }  // namespace
 
-std::optional<std::string> logindDelayLimitProblem(long sleepDelay,
-                                                   std::optional<uint64_t> inhibitDelayMaxUSec) {
-  if (!inhibitDelayMaxUSec) return std::nullopt;
-  const uint64_t wait = sleepDelaySeconds(sleepDelay);
-  if (wait * 1000000 + kMarginUSec <= *inhibitDelayMaxUSec) return std::nullopt;
-  return "systemd-logind holds a sleep back at most " + seconds(*inhibitDelayMaxUSec) +
-         " s (InhibitDelayMaxSec), but Hushmoor waits " + std::to_string(wait) +
-         " s (SleepDelay) plus about 1 s, so the machine may sleep before the wait is over; "
-         "lower SleepDelay or raise InhibitDelayMaxSec (see the README)";
-}
-
-void warnAboutLogindDelayLimit(std::optional<uint64_t> inhibitDelayMaxUSec) {
-  const long sleepDelay = NSUserDefaults::standardUserDefaults().integerForKey("SleepDelay");
-  if (auto problem = logindDelayLimitProblem(sleepDelay, inhibitDelayMaxUSec))
-    NSLog("WARN (%s:%d): %s", __func__, __LINE__, *problem);
-}
-
-void installLinuxMachine() {
+void installLinuxMachine(SleepWaitRule sleepWait) {
+  sleepWaitRule = sleepWait;
   NSSetLogSink(makeJournalLogSink());
   installWirelessBackend(std::make_shared<WirelessRfkill>(rfkillPaths()));
   PowerSourceLogind::Options power;

@@ -1,0 +1,80 @@
+'''The shipped executable on a laptop made of the real systemd-logind (see
+support/real_logind.py). Exits 77 (skipped) where that laptop cannot be
+built, saying why; under CI=true that is a failure.'''
+
+import os
+import signal
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), 'support'))
+from real_logind import Machine, unavailable  # noqa: E402
+
+RADIO_OFF, RADIO_ON = (1, 1, 2, 1), (1, 1, 2, 0)  # rfkill1, WLAN, change, soft block
+
+
+class EndToEnd(unittest.TestCase):
+    def machine(self, *arguments, delay_max=5):
+        m = self.enterContext(Machine(delay_max))
+        m.launch(*arguments)
+        self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
+        return m
+
+    def test_a_night_with_the_radio_on_and_one_with_it_off(self):
+        m = self.machine('-SleepDelay', '1')
+        for _ in range(2):
+            night = m.suspend(writes=2)
+            self.assertEqual([w for _, w in night.writes], [RADIO_OFF, RADIO_ON])
+            self.assertGreater(night.start_unit - night.sent, 1.0, 'SleepDelay was waited')
+            self.assertLess(night.start_unit - night.sent, 4.0, 'not held to logind\'s limit')
+            self.assertGreater(night.writes[1][0], night.start_unit, 'radio on after the wake')
+            self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
+            self.assertFalse(m.soft)
+
+        m.set_radio(False)
+        before = len(m.writes)
+        night = m.suspend()
+        self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
+        self.assertEqual(m.writes[before:], [], 'no rfkill write')
+        self.assertLess(night.start_unit - night.sent, 0.9, 'no wait')
+        self.assertTrue(m.soft)
+
+        log = m.text()
+        self.assertIn('INFO: added self to login items', log)
+        for unwanted in ('error trying', "couldn't get interface", 'InhibitDelayMaxSec'):
+            self.assertNotIn(unwanted, log)
+
+    def test_a_logind_restart_and_sigterm(self):
+        m = self.machine('-SleepDelay', '1')
+        m.stop_logind()
+        m.start_logind()
+        self.assertTrue(m.until(lambda: len(m.locks()) == 1), 'lock back without a relaunch')
+        night = m.suspend(writes=2)
+        self.assertEqual([w for _, w in night.writes], [RADIO_OFF, RADIO_ON])
+        self.assertGreater(night.start_unit - night.sent, 1.0)
+
+        m.app.send_signal(signal.SIGTERM)
+        self.assertEqual(m.app.wait(30), 0)
+        self.assertTrue(m.until(lambda: m.locks() == []), 'the lock went with the process')
+
+    def test_warns_once_when_logind_would_not_wait_long_enough(self):
+        m = self.machine('-SleepDelay', '0', delay_max=5)  # 0 waits 5 s, plus a margin
+        self.assertTrue(m.until(lambda: 'InhibitDelayMaxSec' in m.text()), m.text())
+        warnings = [line for line in m.text().splitlines() if 'InhibitDelayMaxSec' in line]
+        self.assertEqual(len(warnings), 1, warnings)
+        self.assertIn('at most 5 s (InhibitDelayMaxSec), but Hushmoor waits 5 s', warnings[0])
+
+    def test_without_logind_it_says_so_and_quits(self):
+        m = self.enterContext(Machine())
+        m.stop_logind()
+        m.launch()
+        m.app.wait(30)
+        self.assertIn('Failed to register for sleep notifications. Hushmoor cannot run.', m.text())
+
+
+if __name__ == '__main__':
+    why = unavailable()
+    if why:
+        print('SKIPPED: the real systemd-logind cannot run here:', why)
+        sys.exit(1 if os.environ.get('CI') == 'true' else 77)
+    unittest.main()
