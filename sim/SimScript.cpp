@@ -59,8 +59,9 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   if (verb == "wifi") {
     expect(w.size() == 2, "wifi on|off|absent|fail-off|fail-on|ok");
     static const std::pair<const char*, K> states[] = {
-        {"on", K::WifiOn},           {"off", K::WifiOff},         {"absent", K::WifiAbsent},
-        {"fail-off", K::WifiFailOff}, {"fail-on", K::WifiFailOn}, {"ok", K::WifiOk}};
+        {"on", K::WifiOn},          {"off", K::WifiOff},
+        {"absent", K::WifiAbsent},  {"fail-off", K::WifiFailOff},
+        {"fail-on", K::WifiFailOn}, {"ok", K::WifiOk}};
     for (const auto& [word, kind] : states)
       if (w[1] == word) return SimCommand{kind, line, {}, 0};
     expect(false, "wifi on|off|absent|fail-off|fail-on|ok");
@@ -127,13 +128,37 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   throw SimScriptError(line, "unknown command '" + verb + "'");
 }
 
+namespace {
+std::string echoText(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words) {
+    if (!text.empty()) text += ' ';
+    const bool plain =
+        !word.empty() &&
+        word.find_first_not_of(
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=.,:/~@%") ==
+            std::string::npos;
+    if (plain) {
+      text += word;
+    } else {
+      gchar* quoted = g_shell_quote(word.c_str());
+      text += quoted;
+      g_free(quoted);
+    }
+  }
+  return text;
+}
+}  // namespace
+
 std::vector<SimCommand> parseSimScript(std::istream& in) {
   std::vector<SimCommand> script;
   int lineNumber = 0;
   for (std::string line; std::getline(in, line);) {
     ++lineNumber;
     const std::vector<std::string> w = words(line, lineNumber);
-    if (!w.empty()) script.push_back(parseSimCommand(w, lineNumber));
+    if (w.empty()) continue;
+    script.push_back(parseSimCommand(w, lineNumber));
+    script.back().text = echoText(w);
   }
   return script;
 }

@@ -13,12 +13,26 @@
 
 struct SimCommand {
   enum class Kind {
-    WifiOn, WifiOff, WifiAbsent, WifiFailOff, WifiFailOn, WifiOk,
-    RegistrationFail, RegistrationOk,
-    DefaultsWrite, DefaultsDelete,
-    Launch, Notify, Quit,
-    Bundle, LoginItemsList, LoginItemsAdd, LoginItemsRemove,
-    SystemEventsFail, SystemEventsOk, SystemEventsStop,
+    WifiOn,
+    WifiOff,
+    WifiAbsent,
+    WifiFailOff,
+    WifiFailOn,
+    WifiOk,
+    RegistrationFail,
+    RegistrationOk,
+    DefaultsWrite,
+    DefaultsDelete,
+    Launch,
+    Notify,
+    Quit,
+    Bundle,
+    LoginItemsList,
+    LoginItemsAdd,
+    LoginItemsRemove,
+    SystemEventsFail,
+    SystemEventsOk,
+    SystemEventsStop,
   };
   Kind kind;
   int line = 0;
@@ -28,6 +42,9 @@ struct SimCommand {
   uint32_t messageType = 0;  // Notify
   bool hidden = false;       // LoginItemsAdd
   long index = 0;            // LoginItemsRemove
+  // The command as one line for echoing: its words, quoted where a shell
+  // would need it, without the comment.
+  std::string text = {};
 };
 
 class SimScriptError : public std::runtime_error {

@@ -98,7 +98,8 @@ SimulatedMachine::SimulatedMachine(std::ostream& out, std::string home, std::str
     std::snprintf(text, sizeof text, "0x%08X", code);
     out_ << "ack: " << text << '\n';
   });
-  wireless_->setPowerObserver([this](bool on) { out_ << "radio: " << (on ? "on" : "off") << '\n'; });
+  wireless_->setPowerObserver(
+      [this](bool on) { out_ << "radio: " << (on ? "on" : "off") << '\n'; });
   alerts_->setPanelObserver([this](const AlertPanel& panel, const NSString& button) {
     out_ << "panel: " << oneLine(panel.title.UTF8String()) << " | "
          << oneLine(panel.message.UTF8String()) << " | " << button.UTF8String() << '\n';
@@ -134,6 +135,7 @@ int SimulatedMachine::run(const std::vector<SimCommand>& script) {
   failure_.clear();
   while (next_ < script.size() && failure_.empty()) {
     const SimCommand& command = script[next_++];
+    echo(command);
     if (command.kind == SimCommand::Kind::Launch)
       launch(command);
     else
@@ -170,6 +172,7 @@ void SimulatedMachine::feedRunningApplication() {
   // The end of the script quits the application.
   if (next_ == script_->size()) NSApp->terminate(nullptr);
   const SimCommand& command = (*script_)[next_++];
+  echo(command);
   if (command.kind == SimCommand::Kind::Launch) {
     failure_ = "line " + std::to_string(command.line) +
                ": 'launch' while the application is running; quit it first";
@@ -178,6 +181,10 @@ void SimulatedMachine::feedRunningApplication() {
   execute(command);
   if (!failure_.empty()) NSApp->terminate(nullptr);
   CFRunLoopSourceSignal(feeder_);
+}
+
+void SimulatedMachine::echo(const SimCommand& command) {
+  if (echo_) out_ << "> " << command.text << '\n';
 }
 
 void SimulatedMachine::execute(const SimCommand& command) {
@@ -215,12 +222,14 @@ void SimulatedMachine::execute(const SimCommand& command) {
       // Another process (the user's "defaults" tool) changes the stored domain.
       NSUserDefaults store(bundleIdentifier_, {});
       if (command.kind == K::DefaultsWrite)
-        std::visit([&](auto value) {
-          if constexpr (std::is_same_v<decltype(value), bool>)
-            store.setBool(value, command.arguments[0]);
-          else
-            store.setInteger(value, command.arguments[0]);
-        }, *NSDefaultsValueFromString(command.arguments[1]));
+        std::visit(
+            [&](auto value) {
+              if constexpr (std::is_same_v<decltype(value), bool>)
+                store.setBool(value, command.arguments[0]);
+              else
+                store.setInteger(value, command.arguments[0]);
+            },
+            *NSDefaultsValueFromString(command.arguments[1]));
       else
         store.removeObjectForKey(command.arguments[0]);
       if (!store.synchronize())
