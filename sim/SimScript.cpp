@@ -59,9 +59,8 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   if (verb == "wifi") {
     expect(w.size() == 2, "wifi on|off|absent|fail-off|fail-on|ok");
     static const std::pair<const char*, K> states[] = {
-        {"on", K::WifiOn},          {"off", K::WifiOff},
-        {"absent", K::WifiAbsent},  {"fail-off", K::WifiFailOff},
-        {"fail-on", K::WifiFailOn}, {"ok", K::WifiOk}};
+        {"on", K::WifiOn},           {"off", K::WifiOff},         {"absent", K::WifiAbsent},
+        {"fail-off", K::WifiFailOff}, {"fail-on", K::WifiFailOn}, {"ok", K::WifiOk}};
     for (const auto& [word, kind] : states)
       if (w[1] == word) return SimCommand{kind, line, {}, 0};
     expect(false, "wifi on|off|absent|fail-off|fail-on|ok");
@@ -130,15 +129,12 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
 
 namespace {
 std::string echoText(const std::vector<std::string>& words) {
+  static const char kPlain[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=.,:/~@%";
   std::string text;
   for (const std::string& word : words) {
     if (!text.empty()) text += ' ';
-    const bool plain =
-        !word.empty() &&
-        word.find_first_not_of(
-            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=.,:/~@%") ==
-            std::string::npos;
-    if (plain) {
+    if (!word.empty() && word.find_first_not_of(kPlain) == std::string::npos) {
       text += word;
     } else {
       gchar* quoted = g_shell_quote(word.c_str());

@@ -13,26 +13,12 @@
 
 struct SimCommand {
   enum class Kind {
-    WifiOn,
-    WifiOff,
-    WifiAbsent,
-    WifiFailOff,
-    WifiFailOn,
-    WifiOk,
-    RegistrationFail,
-    RegistrationOk,
-    DefaultsWrite,
-    DefaultsDelete,
-    Launch,
-    Notify,
-    Quit,
-    Bundle,
-    LoginItemsList,
-    LoginItemsAdd,
-    LoginItemsRemove,
-    SystemEventsFail,
-    SystemEventsOk,
-    SystemEventsStop,
+    WifiOn, WifiOff, WifiAbsent, WifiFailOff, WifiFailOn, WifiOk,
+    RegistrationFail, RegistrationOk,
+    DefaultsWrite, DefaultsDelete,
+    Launch, Notify, Quit,
+    Bundle, LoginItemsList, LoginItemsAdd, LoginItemsRemove,
+    SystemEventsFail, SystemEventsOk, SystemEventsStop,
   };
   Kind kind;
   int line = 0;

@@ -98,8 +98,7 @@ SimulatedMachine::SimulatedMachine(std::ostream& out, std::string home, std::str
     std::snprintf(text, sizeof text, "0x%08X", code);
     out_ << "ack: " << text << '\n';
   });
-  wireless_->setPowerObserver(
-      [this](bool on) { out_ << "radio: " << (on ? "on" : "off") << '\n'; });
+  wireless_->setPowerObserver([this](bool on) { out_ << "radio: " << (on ? "on" : "off") << '\n'; });
   alerts_->setPanelObserver([this](const AlertPanel& panel, const NSString& button) {
     out_ << "panel: " << oneLine(panel.title.UTF8String()) << " | "
          << oneLine(panel.message.UTF8String()) << " | " << button.UTF8String() << '\n';
@@ -222,14 +221,12 @@ void SimulatedMachine::execute(const SimCommand& command) {
       // Another process (the user's "defaults" tool) changes the stored domain.
       NSUserDefaults store(bundleIdentifier_, {});
       if (command.kind == K::DefaultsWrite)
-        std::visit(
-            [&](auto value) {
-              if constexpr (std::is_same_v<decltype(value), bool>)
-                store.setBool(value, command.arguments[0]);
-              else
-                store.setInteger(value, command.arguments[0]);
-            },
-            *NSDefaultsValueFromString(command.arguments[1]));
+        std::visit([&](auto value) {
+          if constexpr (std::is_same_v<decltype(value), bool>)
+            store.setBool(value, command.arguments[0]);
+          else
+            store.setInteger(value, command.arguments[0]);
+        }, *NSDefaultsValueFromString(command.arguments[1]));
       else
         store.removeObjectForKey(command.arguments[0]);
       if (!store.synchronize())

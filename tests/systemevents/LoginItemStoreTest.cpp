@@ -1,7 +1,6 @@
 // The store of login items as autostart desktop entries.
 #include <glib.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -119,23 +118,6 @@ TEST_F(LoginItemStoreTest, EntriesAreValidDesktopFilesForAwkwardPaths) {
     for (auto at = last.find("%%"); at != std::string::npos; at = last.find("%%", at + 1))
       last.erase(at, 1);
     EXPECT_EQ(last, awkward[i]);
-  }
-}
-
-TEST_F(LoginItemStoreTest, ABundlesEntryNamesItsExecutableAsTryExec) {
-  const std::string bundle = environment_.root() + "/back\\slash App.app";
-  const std::string executable = bundle + "/Contents/MacOS/back\\slash App";
-  ASSERT_EQ(g_mkdir_with_parents((bundle + "/Contents/MacOS").c_str(), 0700), 0);
-  std::ofstream(executable) << "#!/bin/sh\n";
-  ASSERT_EQ(chmod(executable.c_str(), 0755), 0);
-  add(bundle);
-  const std::string file = store_.list().at(0).file;
-  g_autoptr(GKeyFile) keys = g_key_file_new();
-  ASSERT_TRUE(g_key_file_load_from_file(keys, file.c_str(), G_KEY_FILE_NONE, nullptr));
-  g_autofree gchar* tryExec = g_key_file_get_string(keys, "Desktop Entry", "TryExec", nullptr);
-  EXPECT_STREQ(tryExec, executable.c_str());
-  if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
-    EXPECT_EQ(std::system(("desktop-file-validate '" + file + "'").c_str()), 0);
   }
 }
 
