@@ -131,13 +131,34 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   throw SimScriptError(line, "unknown command '" + verb + "'");
 }
 
+namespace {
+std::string echoText(const std::vector<std::string>& words) {
+  static const char kPlain[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=.,:/~@%";
+  std::string text;
+  for (const std::string& word : words) {
+    if (!text.empty()) text += ' ';
+    if (!word.empty() && word.find_first_not_of(kPlain) == std::string::npos) {
+      text += word;
+    } else {
+      gchar* quoted = g_shell_quote(word.c_str());
+      text += quoted;
+      g_free(quoted);
+    }
+  }
+  return text;
+}
+}  // namespace
+
 std::vector<SimCommand> parseSimScript(std::istream& in) {
   std::vector<SimCommand> script;
   int lineNumber = 0;
   for (std::string line; std::getline(in, line);) {
     ++lineNumber;
     const std::vector<std::string> w = words(line, lineNumber);
-    if (!w.empty()) script.push_back(parseSimCommand(w, lineNumber));
+    if (w.empty()) continue;
+    script.push_back(parseSimCommand(w, lineNumber));
+    script.back().text = echoText(w);
   }
   return script;
 }

@@ -28,6 +28,9 @@ struct SimCommand {
   uint32_t messageType = 0;  // Notify
   bool hidden = false;       // LoginItemsAdd
   long index = 0;            // LoginItemsRemove
+  // The command as one line for echoing: its words, quoted where a shell
+  // would need it, without the comment.
+  std::string text = {};
 };
 
 class SimScriptError : public std::runtime_error {

@@ -134,6 +134,7 @@ int SimulatedMachine::run(const std::vector<SimCommand>& script) {
   failure_.clear();
   while (next_ < script.size() && failure_.empty()) {
     const SimCommand& command = script[next_++];
+    echo(command);
     if (command.kind == SimCommand::Kind::Launch)
       launch(command);
     else
@@ -170,6 +171,7 @@ void SimulatedMachine::feedRunningApplication() {
   // The end of the script quits the application.
   if (next_ == script_->size()) NSApp->terminate(nullptr);
   const SimCommand& command = (*script_)[next_++];
+  echo(command);
   if (command.kind == SimCommand::Kind::Launch) {
     failure_ = "line " + std::to_string(command.line) +
                ": 'launch' while the application is running; quit it first";
@@ -178,6 +180,10 @@ void SimulatedMachine::feedRunningApplication() {
   execute(command);
   if (!failure_.empty()) NSApp->terminate(nullptr);
   CFRunLoopSourceSignal(feeder_);
+}
+
+void SimulatedMachine::echo(const SimCommand& command) {
+  if (echo_) out_ << "> " << command.text << '\n';
 }
 
 void SimulatedMachine::execute(const SimCommand& command) {

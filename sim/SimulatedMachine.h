@@ -33,12 +33,15 @@ class SimulatedMachine {
   // then says why, with the line number).
   int run(const std::vector<SimCommand>& script);
   const std::string& failure() const { return failure_; }
+  // Whether each command is written as "> COMMAND" before the events it causes.
+  void setEcho(bool echo) { echo_ = echo; }
 
   SimulatedPowerSource& power() { return *power_; }
   SimulatedWirelessBackend& wireless() { return *wireless_; }
 
  private:
   void execute(const SimCommand& command);
+  void echo(const SimCommand& command);
   void launch(const SimCommand& command);
   void feedRunningApplication();
   [[noreturn]] void crash();
@@ -61,6 +64,7 @@ class SimulatedMachine {
   bool running_ = false;
   CFRunLoopSourceRef feeder_ = nullptr;
   std::string failure_;
+  bool echo_ = false;
 };
 
 // Log and panel texts on one output line: line breaks written as "\n", a

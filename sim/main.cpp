@@ -1,4 +1,4 @@
-// hushmoor-sim [--home DIR] [SCRIPT]: runs the application on the simulated
+// hushmoor-sim [--echo] [--home DIR] [SCRIPT]: runs the application on the simulated
 // machine, reading commands from SCRIPT or standard input and writing each
 // observable event to standard output.
 #include <fstream>
@@ -11,8 +11,54 @@
 #include "sim/SimulatedMachine.h"
 
 namespace {
+const char kUsage[] = "usage: hushmoor-sim [--echo] [--home DIR] [SCRIPT]\n";
+
+// The whole reference: the options, every command and every output line.
+const char kHelp[] = R"(
+Runs the Hushmoor application on a simulated machine, one command per line
+from SCRIPT or standard input ("#" starts a comment; quote or escape spaces).
+
+options:
+  --echo       write each command as "> COMMAND" before the events it causes
+  --home DIR   the run's home ("~/" in paths), kept afterwards; default: a
+               temporary folder removed at the end
+
+commands:
+  wifi on|off|absent            radio on, radio off, no wireless interface
+  wifi fail-off|fail-on|ok      radio requests fail from now on; ok ends both
+  power-registration fail|ok    whether the next launch's registration works
+  defaults write KEY VALUE      change a stored default (integer or YES/NO)
+  defaults delete KEY           remove a stored default
+  launch [ARG...]               start the application (panels get their
+                                default button)
+  quit                          terminate the application
+  sleep | can-sleep | wake      post 0xE0000280 | 0xE0000270 | 0xE0000300
+  notify 0xHEX                  post any message code
+  bundle PATH                   the bundle of the next launch
+  login-items                   list the login items
+  login-items add PATH [hidden] add a login item, as another program would
+  login-items remove INDEX      remove the login item at INDEX (from 0)
+  system-events fail|ok|stop    System Events refuses every event, behaves
+                                again, or stops
+
+output lines:
+  > COMMAND                     the command that causes what follows (--echo)
+  log: MESSAGE                  a log message (line breaks written 
+)
+  panel: TITLE | MESSAGE | BUTTON   a panel and the button that dismissed it
+  radio: off | radio: on        the radio was switched
+  wait: N                       the application waited N seconds
+  ack: 0xCODE                   a notification was acknowledged
+  terminated                    the application ended
+  login-item: INDEX PATH [hidden]   one login item
+  login-items: N                the number of login items
+
+A mistake in the script is reported with its line number on standard error
+before anything runs (exit 1); usage mistakes exit 2.
+)";
+
 int usage() {
-  std::cerr << "usage: hushmoor-sim [--home DIR] [SCRIPT]\n";
+  std::cerr << kUsage;
   return 2;
 }
 }  // namespace
@@ -20,13 +66,16 @@ int usage() {
 int main(int argc, char* argv[]) {
   std::optional<std::string> home;
   std::optional<std::string> scriptPath;
+  bool echo = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--home") {
       if (++i == argc) return usage();
       home = argv[i];
+    } else if (arg == "--echo") {
+      echo = true;
     } else if (arg == "-h" || arg == "--help") {
-      usage();
+      std::cout << kUsage << kHelp;
       return 0;
     } else if (!scriptPath && (arg == "-" || arg.empty() || arg[0] != '-')) {
       scriptPath = arg;
@@ -56,6 +105,7 @@ int main(int argc, char* argv[]) {
   try {
     SimHome simHome(home);
     SimulatedMachine machine(std::cout, simHome.path(), simHome.bundlePath());
+    machine.setEcho(echo);
     const int status = machine.run(script);
     if (status != 0) std::cerr << "hushmoor-sim: " << name << ": " << machine.failure() << '\n';
     return status;

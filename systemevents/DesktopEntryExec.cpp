@@ -1,4 +1,4 @@
-// Exec lines for login items.
+// Exec and TryExec lines for login items.
 #include "systemevents/DesktopEntryExec.h"
 
 #include <sys/stat.h>
@@ -82,6 +82,16 @@ std::string execLineForPath(const std::string& path) {
   std::string script = "p=$(printf '%b_' " + printfOperand(target) + "); exec " +
                        (program.empty() ? "" : program + " ") + "\"${p%_}\"";
   return "sh -c " + quoteExecArgument(script);
+}
+
+std::string tryExecForPath(const std::string& path) {
+  std::string program = bundleExecutable(path);
+  if (program.empty() && isExecutableFile(path)) program = path;
+  // TryExec is a plain string, which may hold no control character, and it
+  // has no shell to rebuild one the way Exec does. Such an entry goes without
+  // TryExec: it still starts the program, and after an uninstall its Exec
+  // fails once per login, which is no worse than an entry without the key.
+  return hasControlCharacter(program) ? std::string() : program;
 }
 
 }  // namespace systemevents

@@ -129,6 +129,10 @@ bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_
                         G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
   g_key_file_set_string(keys, kGroup, G_KEY_FILE_DESKTOP_KEY_NAME, displayName(path).c_str());
   g_key_file_set_string(keys, kGroup, G_KEY_FILE_DESKTOP_KEY_EXEC, execLineForPath(path).c_str());
+  // Stored with the key file's string escaping (a backslash doubled), which
+  // is the Desktop Entry string form; TryExec takes no Exec-style quoting.
+  if (const std::string program = tryExecForPath(path); !program.empty())
+    g_key_file_set_string(keys, kGroup, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, program.c_str());
   g_key_file_set_boolean(keys, kGroup, kMarkerKey, TRUE);
   g_key_file_set_string(keys, kGroup, kPathKey, path.c_str());
   g_key_file_set_boolean(keys, kGroup, kHiddenKey, hidden ? TRUE : FALSE);

@@ -14,6 +14,7 @@ namespace {
 
 using systemevents::execLineForPath;
 using systemevents::quoteExecArgument;
+using systemevents::tryExecForPath;
 
 TEST(DesktopEntryExec, ArgumentsAreQuotedAndReservedCharactersEscaped) {
   const struct {
@@ -48,8 +49,14 @@ TEST(DesktopEntryExec, ExecDependsOnWhatThePathIs) {
   writeFile(root + "/notes.txt", "x", 0644);
   EXPECT_EQ(execLineForPath(bundle), quoteExecArgument(bundle + "/Contents/MacOS/My App"));
   EXPECT_EQ(execLineForPath(root + "/tool"), quoteExecArgument(root + "/tool"));
-  for (const char* other : {"/notes.txt", "/Empty.app", "/gone"})
+  for (const char* other : {"/notes.txt", "/Empty.app", "/gone"}) {
     EXPECT_EQ(execLineForPath(root + other), "xdg-open " + quoteExecArgument(root + other));
+    EXPECT_EQ(tryExecForPath(root + other), "") << other;
+  }
+  EXPECT_EQ(tryExecForPath(bundle), bundle + "/Contents/MacOS/My App");
+  EXPECT_EQ(tryExecForPath(root + "/tool"), root + "/tool");
+  writeFile(root + "/new\nline", "#!/bin/sh\n", 0755);
+  EXPECT_EQ(tryExecForPath(root + "/new\nline"), "") << "a string value holds no newline";
 }
 
 // Runs an Exec line the way a desktop does: the quoting undone, %% made %.
