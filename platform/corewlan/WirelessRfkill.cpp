@@ -41,6 +41,5 @@ std::optional<RadioBlocks> WirelessRfkill::radioBlocks(const std::string& bsdNam
 std::string WirelessRfkill::radioDevice(const std::string& bsdName) {
   auto radio = RfkillRadio::find(bsdName, paths_);
   if (!radio) return bsdName;
-  return "rfkill" + std::to_string(radio->rfkillIndex()) + " of " + radio->interfaceName() + " (" +
-         radio->phyName() + ")";
+  return "rfkill" + std::to_string(radio->rfkillIndex()) + " of " + radio->interfaceName();
 }

@@ -34,6 +34,7 @@ class RfkillRadio {
   static std::optional<RfkillRadio> find(const std::string& name, const RfkillPaths& paths = {});
 
   const std::string& interfaceName() const { return interface_; }
+  uint32_t rfkillIndex() const { return index_; }
 
   // Reads the current block state from sysfs; fails when the device is gone.
   std::optional<RfkillState> state(RfkillError* error = nullptr) const;

@@ -57,6 +57,18 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(m.app.wait(30), 0)
         self.assertTrue(m.until(lambda: m.locks() == []), 'the lock went with the process')
 
+    def test_a_radio_left_off_by_a_killed_run_is_switched_on_at_the_next_launch(self):
+        m = self.machine('-SleepDelay', '3')
+        m.suspend(wait=False)
+        self.assertTrue(m.until(lambda: m.soft), 'the radio went off for the sleep')
+        m.app.kill()  # during the wait, before the acknowledgement
+        m.app.wait()
+        self.assertTrue(m.until(lambda: len(m.announced) >= 2), 'logind woke up without us')
+        self.assertTrue(m.soft, 'nobody switched the radio on')
+        m.launch()
+        self.assertTrue(m.until(lambda: not m.soft), m.text())
+        self.assertEqual(m.text().count('switched the radio back on after an unfinished sleep'), 1)
+
     def test_warns_once_when_logind_would_not_wait_long_enough(self):
         m = self.machine('-SleepDelay', '0', delay_max=5)  # 0 waits 5 s, plus a margin
         self.assertTrue(m.until(lambda: 'InhibitDelayMaxSec' in m.text()), m.text())

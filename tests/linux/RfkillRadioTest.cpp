@@ -11,55 +11,13 @@
 #include <vector>
 
 #include "platform/corewlan/WirelessRfkill.h"
+#include "tests/support/FakeSysfs.h"
 #include "tests/platform/WirelessBackendContract.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// class/net/<if> with ifindex and a phy80211 link to the phy, whose
-// rfkill<N> folder holds index, soft and hard.
-class FakeSysfs {
- public:
-  FakeSysfs()
-      : root_(fs::temp_directory_path() /
-              ("hm-sysfs-" + std::to_string(::getpid()) + "-" + std::to_string(count_++))) {
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "sys/class/net");
-    std::ofstream(root_ / "rfkill");
-  }
-  ~FakeSysfs() { fs::remove_all(root_); }
-  // With a phy (and its rfkill device) the interface is wireless.
-  void add(const std::string& name, int ifindex, const std::string& phy = "", int rfkill = -1) {
-    const fs::path dir = root_ / "sys/class/net" / name;
-    fs::create_directories(dir);
-    write(dir / "ifindex", std::to_string(ifindex));
-    if (phy.empty()) return;
-    fs::create_directories(phyDir(phy));
-    fs::create_directory_symlink(phyDir(phy), dir / "phy80211");
-    if (rfkill < 0) return;
-    fs::create_directories(phyDir(phy) / ("rfkill" + std::to_string(rfkill)));
-    write(phyDir(phy) / ("rfkill" + std::to_string(rfkill)) / "index", std::to_string(rfkill));
-    setBlocks(phy, rfkill, false, false);
-  }
-  void setBlocks(const std::string& phy, int rfkill, bool soft, bool hard) {
-    write(phyDir(phy) / ("rfkill" + std::to_string(rfkill)) / "soft", soft ? "1" : "0");
-    write(phyDir(phy) / ("rfkill" + std::to_string(rfkill)) / "hard", hard ? "1" : "0");
-  }
-  fs::path phyDir(const std::string& phy) const { return root_ / "sys/devices/ieee80211" / phy; }
-  RfkillPaths paths() const { return {(root_ / "sys").string(), (root_ / "rfkill").string()}; }
-  std::vector<unsigned char> takeWritten() const {
-    std::ifstream in(root_ / "rfkill", std::ios::binary);
-    std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
-    std::ofstream(root_ / "rfkill", std::ios::trunc);
-    return bytes;
-  }
-
- private:
-  static void write(const fs::path& file, const std::string& text) { std::ofstream(file) << text; }
-  fs::path root_;
-  static inline int count_ = 0;
-};
 
 TEST(RfkillRadio, FindsTheInterfaceByNameAndEn1AsTheFirstWirelessOne) {
   FakeSysfs sys;

@@ -13,8 +13,8 @@
 #include "platform/foundation/LogSinkCapture.h"
 #include "platform/foundation/SleeperSim.h"
 #include "platform/iokit/PowerSourceSim.h"
-#include "tests/linux/support/FakeSysfs.h"
-#include "tests/platform/TempHome.h"
+#include "tests/support/FakeSysfs.h"
+#include "tests/support/TemporaryUserEnvironment.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ class RadioSleepGuardTest : public ::testing::Test {
   }
   bool recordExists() const { return std::filesystem::exists(RadioSleepRecord::path()); }
 
-  TempHome home;
+  TemporaryUserEnvironment home;
   std::shared_ptr<CapturingLogSink> log = std::make_shared<CapturingLogSink>();
 };
 
@@ -65,8 +65,8 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnOnlyARadioLeftSoftBlockedAndAlwaysR
   for (const LaunchCase& c : cases) {
     SCOPED_TRACE(c.what);
     FakeSysfs sys;
-    sys.addInterface("wlan0", 3, "phy0");
-    sys.addRfkill("phy0", 0, c.soft, c.hard);
+    sys.add("wlan0", 3, "phy0", 0);
+    sys.setBlocks("phy0", 0, c.soft, c.hard);
     installWirelessBackend(std::make_shared<WirelessRfkill>(sys.paths()));
     if (!c.record.empty()) writeFile(RadioSleepRecord::path(), c.record);
     log->clear();
@@ -74,7 +74,7 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnOnlyARadioLeftSoftBlockedAndAlwaysR
     RadioSleepGuard::shared().restoreAfterUnfinishedSleep();
 
     const std::vector<unsigned char> unblock{0, 0, 0, 0, 1, 2, 0, 0};  // rfkill0, wlan, change
-    EXPECT_EQ(sys.written(), c.unblocked ? unblock : decltype(unblock){});
+    EXPECT_EQ(sys.takeWritten(), c.unblocked ? unblock : decltype(unblock){});
     ASSERT_EQ(log->messages().size(), c.logged[0] ? 1u : 0u);
     for (const std::string& line : log->messages())
       EXPECT_TRUE(std::regex_match(line, std::regex(c.logged))) << line;

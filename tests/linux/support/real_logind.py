@@ -192,6 +192,7 @@ class Machine:
         home = self.path('home')
         env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address, HUSHMOOR_TEST_ROOT=self.dir,
                    HOME=home, XDG_CONFIG_HOME=home + '/.config', XDG_DATA_HOME=home + '/.local',
+                   XDG_STATE_HOME=home + '/.local/state',
                    XDG_RUNTIME_DIR=self.path('run'), HUSHMOOR_SYSTEM_EVENTS_IDLE_QUIT='30')
         env.pop('DISPLAY', None)  # panels go to the log
         env.pop('WAYLAND_DISPLAY', None)
