@@ -68,7 +68,11 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnOnlyARadioLeftSoftBlockedAndAlwaysR
     sys.add("wlan0", 3, "phy0", 0);
     sys.setBlocks("phy0", 0, c.soft, c.hard);
     installWirelessBackend(std::make_shared<WirelessRfkill>(sys.paths()));
-    if (!c.record.empty()) writeFile(RadioSleepRecord::path(), c.record);
+    if (!c.record.empty()) {
+      std::filesystem::create_directories(
+          std::filesystem::path(RadioSleepRecord::path()).parent_path());
+      writeFile(RadioSleepRecord::path(), c.record);
+    }
     log->clear();
 
     RadioSleepGuard::shared().restoreAfterUnfinishedSleep();
