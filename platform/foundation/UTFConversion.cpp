@@ -1,0 +1,67 @@
+// UTF-16 <-> UTF-8 through ICU, a piece at a time so no length wraps.
+#include "platform/foundation/UTFConversion.h"
+
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace foundation_detail {
+
+static_assert(kConversionPiece * 3 <= INT32_MAX, "a piece's UTF-8 form must fit an int32_t");
+
+std::optional<std::string> utf16ToUTF8(std::u16string_view units, bool strict,
+                                       std::size_t maxPieceUnits) {
+  maxPieceUnits = std::clamp<std::size_t>(maxPieceUnits, 2, kConversionPiece);
+  std::string out;
+  for (std::size_t start = 0; start < units.size();) {
+    std::size_t length = std::min(maxPieceUnits, units.size() - start);
+    // A pair split here would turn into two unpaired surrogates.
+    if (start + length < units.size() && U16_IS_LEAD(units[start + length - 1])) --length;
+    const std::size_t written = out.size();
+    out.resize(written + length * 3);  // a UTF-16 unit never takes more than 3 UTF-8 bytes
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t needed = 0;
+    const auto capacity = static_cast<int32_t>(length * 3);
+    const auto count = static_cast<int32_t>(length);
+    if (strict) {
+      u_strToUTF8(out.data() + written, capacity, &needed, units.data() + start, count, &status);
+    } else {
+      u_strToUTF8WithSub(out.data() + written, capacity, &needed, units.data() + start, count,
+                         0xFFFD, nullptr, &status);
+    }
+    if (U_FAILURE(status)) return std::nullopt;
+    out.resize(written + static_cast<std::size_t>(needed));
+    start += length;
+  }
+  return out;
+}
+
+std::u16string utf8ToUTF16(std::string_view bytes, std::size_t maxPieceBytes) {
+  maxPieceBytes = std::clamp<std::size_t>(maxPieceBytes, 4, kConversionPiece);
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+  std::u16string out;
+  for (std::size_t start = 0; start < bytes.size();) {
+    auto length = static_cast<int32_t>(std::min(maxPieceBytes, bytes.size() - start));
+    // A sequence that the next piece could still complete waits for that piece.
+    const uint8_t* piece = data + start;
+    if (start + static_cast<std::size_t>(length) < bytes.size())
+      U8_TRUNCATE_IF_INCOMPLETE(piece, 0, length);
+    const std::size_t written = out.size();
+    out.resize(written + static_cast<std::size_t>(length));  // never more units than bytes
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t needed = 0;
+    u_strFromUTF8WithSub(out.data() + written, length, &needed, bytes.data() + start, length,
+                         0xFFFD, nullptr, &status);
+    // With a substitute character set this cannot fail; were it to, nothing half made is handed
+    // out.
+    if (U_FAILURE(status)) return {};
+    out.resize(written + static_cast<std::size_t>(needed));
+    start += static_cast<std::size_t>(length);
+  }
+  return out;
+}
+
+}  // namespace foundation_detail
