@@ -16,6 +16,7 @@ std::optional<std::string> utf16ToUTF8(std::u16string_view units, bool strict,
                                        std::size_t maxPieceUnits) {
   maxPieceUnits = std::clamp<std::size_t>(maxPieceUnits, 2, kConversionPiece);
   std::string out;
+  out.reserve(units.size());  // at least a byte for each unit
   for (std::size_t start = 0; start < units.size();) {
     std::size_t length = std::min(maxPieceUnits, units.size() - start);
     // A pair split here would turn into two unpaired surrogates.
@@ -43,6 +44,7 @@ std::u16string utf8ToUTF16(std::string_view bytes, std::size_t maxPieceBytes) {
   maxPieceBytes = std::clamp<std::size_t>(maxPieceBytes, 4, kConversionPiece);
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   std::u16string out;
+  out.reserve(bytes.size());  // at most a unit for each byte
   for (std::size_t start = 0; start < bytes.size();) {
     auto length = static_cast<int32_t>(std::min(maxPieceBytes, bytes.size() - start));
     // A sequence that the next piece could still complete waits for that piece.
