@@ -91,7 +91,7 @@ void BM_MatchesREStarLong(benchmark::State& state) {
 BENCHMARK(BM_MatchesREStarLong)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
 // Beyond 715,827,882 units the UTF-8 form no longer fits an int32_t length;
-// the largest case needs about 2.5 GB of memory.
+// the largest case needs about 2.4 GB of memory.
 void BM_UTF8StringLong(benchmark::State& state) {
   const auto units = static_cast<std::size_t>(state.range(0));
   const NSString text(std::u16string(units, u'a'));

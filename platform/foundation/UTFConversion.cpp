@@ -17,24 +17,26 @@ std::optional<std::string> utf16ToUTF8(std::u16string_view units, bool strict,
   maxPieceUnits = std::clamp<std::size_t>(maxPieceUnits, 2, kConversionPiece);
   std::string out;
   out.reserve(units.size());  // at least a byte for each unit
+  // Each piece goes through a buffer of its own, so the result grows only by
+  // what was written.
+  std::string buffer(std::min(maxPieceUnits, units.size()) * 3, '\0');
   for (std::size_t start = 0; start < units.size();) {
     std::size_t length = std::min(maxPieceUnits, units.size() - start);
     // A pair split here would turn into two unpaired surrogates.
     if (start + length < units.size() && U16_IS_LEAD(units[start + length - 1])) --length;
-    const std::size_t written = out.size();
-    out.resize(written + length * 3);  // a UTF-16 unit never takes more than 3 UTF-8 bytes
     UErrorCode status = U_ZERO_ERROR;
     int32_t needed = 0;
+    // A UTF-16 unit never takes more than 3 UTF-8 bytes.
     const auto capacity = static_cast<int32_t>(length * 3);
     const auto count = static_cast<int32_t>(length);
     if (strict) {
-      u_strToUTF8(out.data() + written, capacity, &needed, units.data() + start, count, &status);
+      u_strToUTF8(buffer.data(), capacity, &needed, units.data() + start, count, &status);
     } else {
-      u_strToUTF8WithSub(out.data() + written, capacity, &needed, units.data() + start, count,
-                         0xFFFD, nullptr, &status);
+      u_strToUTF8WithSub(buffer.data(), capacity, &needed, units.data() + start, count, 0xFFFD,
+                         nullptr, &status);
     }
     if (U_FAILURE(status)) return std::nullopt;
-    out.resize(written + static_cast<std::size_t>(needed));
+    out.append(buffer.data(), static_cast<std::size_t>(needed));
     start += length;
   }
   return out;
