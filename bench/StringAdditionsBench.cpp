@@ -1,6 +1,7 @@
 // KVAdditions throughput: the password score with shared compiled patterns
-// beside the same score compiling every pattern on every call; the e-mail
-// check in bytes per second; version numbers per second.
+// beside the same score compiling every pattern on every call, and on long
+// passwords; a long match; UTF-8 conversion of long texts; the e-mail check in
+// bytes per second; version numbers per second.
 #include <benchmark/benchmark.h>
 #include <unicode/regex.h>
 
@@ -37,8 +38,8 @@ int32_t literalPasswordStrength(const NSString& s) {
   const auto n = static_cast<int64_t>(s.length());
   if (n <= 3) return static_cast<int32_t>(n);
   int64_t score = 4 * n;
-  for (const char* p : {R"(.*\d.*\d.*\d.*)", one.c_str(), two.c_str(),
-                        ".*[a-z].*[A-Z].*|.*[A-Z].*[a-z].*"})
+  for (const char* p :
+       {R"(.*\d.*\d.*\d.*)", one.c_str(), two.c_str(), ".*[a-z].*[A-Z].*|.*[A-Z].*[a-z].*"})
     if (compileAndMatch(s, p)) score += 5;
   const std::pair<const char*, const char*> pairs[] = {
       {".*[a-zA-Z].*", R"(.*\d.*)"}, {one.c_str(), R"(.*\d.*)"}, {one.c_str(), ".*[a-zA-Z].*"}};
@@ -63,6 +64,45 @@ void BM_PasswordStrengthCompileEveryCall(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(literalPasswordStrength(password));
 }
 BENCHMARK(BM_PasswordStrengthCompileEveryCall)->Arg(8)->Arg(16)->Arg(64);
+
+// Long passwords of lowercase letters: the score answers without the patterns.
+void BM_PasswordStrengthLong(benchmark::State& state) {
+  const NSString password = KVAdditions::dup("a", static_cast<uint32_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(KVAdditions::passwordStrength(password));
+}
+BENCHMARK(BM_PasswordStrengthLong)->Arg(1024)->Arg(16384)->Arg(2'000'000);
+
+// What running every pattern on such a password costs (ICU's own stack limit).
+void BM_PasswordPatternsLong(benchmark::State& state) {
+  const NSString password = KVAdditions::dup("a", static_cast<uint32_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(literalPasswordStrength(password));
+}
+BENCHMARK(BM_PasswordPatternsLong)->Arg(1024)->Arg(16384)->Unit(benchmark::kMillisecond);
+
+void BM_MatchesREStarLong(benchmark::State& state) {
+  const NSString text = KVAdditions::dup("a", static_cast<uint32_t>(state.range(0)));
+  if (!KVAdditions::matchesRE(text, "a*")) {
+    state.SkipWithError("the long text does not match a*");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(KVAdditions::matchesRE(text, "a*"));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_MatchesREStarLong)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+// Beyond 715,827,882 units the UTF-8 form no longer fits an int32_t length;
+// the largest case needs about 2.4 GB of memory.
+void BM_UTF8StringLong(benchmark::State& state) {
+  const auto units = static_cast<std::size_t>(state.range(0));
+  const NSString text(std::u16string(units, u'a'));
+  for (auto _ : state) {
+    const std::string utf8 = text.UTF8String();
+    if (utf8.size() != units) state.SkipWithError("the UTF-8 form has the wrong length");
+    benchmark::DoNotOptimize(utf8.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * units * 2));
+}
+BENCHMARK(BM_UTF8StringLong)->Arg(1 << 20)->Arg(800'000'000)->Unit(benchmark::kMillisecond);
 
 void BM_ValidEmail(benchmark::State& state) {
   const auto size = static_cast<std::size_t>(state.range(0));

@@ -1,5 +1,7 @@
 // KVAdditions: general string utilities on NSString. Each takes its receiver
-// first; none logs or throws, and failures show only in the result.
+// first; none logs or throws, and failures show only in the result. All may be
+// called from any thread; they run on the caller's and block it only for their
+// own work (filePathExists and bundlePathFromExecutablePath ask the file system).
 #pragma once
 
 #include <cstdint>
@@ -8,14 +10,16 @@
 
 namespace KVAdditions {
 
-// Password score from 0 to 100.
+// Password score from 0 to 100; 100 at once for 28 code units or more.
 int32_t passwordStrength(const NSString& self);
 // Shape check of an e-mail address: ASCII local part and dotted domain.
 bool validEmail(const NSString& self);
 // "a.b.c" as a*10000 + b*100 + c, each part 0..99; -1 when out of shape.
 int32_t numericalVersionRepresentation(const NSString& self);
 
-// Whole-string match against an ICU regular expression with no flags.
+// Whole-string match against an ICU regular expression with no flags. False
+// also when ICU cannot run the match (a receiver beyond INT32_MAX code units,
+// memory, or its 2 GB backtracking ceiling; see NSPredicate).
 bool matchesRE(const NSString& self, const NSString& pattern);
 // Case-sensitive substring test; an empty needle is never contained.
 bool containsString(const NSString& self, const NSString& needle);

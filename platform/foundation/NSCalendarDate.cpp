@@ -14,8 +14,8 @@ NSCalendarDate::LocalClock installedClock;
 NSCalendarDate systemNow() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      now.time_since_epoch()).count() % 1000;
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   std::tm local{};
   localtime_r(&seconds, &local);
   return NSCalendarDate(local, static_cast<int>(ms));
@@ -40,29 +40,36 @@ void NSCalendarDate::setLocalClock(LocalClock clock) {
   installedClock = std::move(clock);
 }
 
+// Works on the format's code units as they are, so a format of any length,
+// an unpaired surrogate included, is copied without a round trip through UTF-8.
 NSString NSCalendarDate::descriptionWithCalendarFormat(const NSString& format) const {
-  const std::string in = format.UTF8String();
-  std::string out;
+  const std::u16string& in = format.characters();
+  std::u16string out;
+  out.reserve(in.size());
   for (std::size_t i = 0; i < in.size(); ++i) {
-    if (in[i] != '%' || i + 1 == in.size()) {
+    if (in[i] != u'%' || i + 1 == in.size()) {
       out += in[i];
       continue;
     }
-    const char conversion = in[i + 1];
-    if (conversion == '%') {
-      out += '%';
-    } else if (conversion == 'F') {
+    const char16_t conversion = in[i + 1];
+    const bool known =
+        conversion < 0x80 &&
+        kStrftimeConversions.find(static_cast<char>(conversion)) != std::string_view::npos;
+    if (conversion == u'%') {
+      out += u'%';
+    } else if (conversion == u'F') {
       char ms[8];
       std::snprintf(ms, sizeof ms, "%03d", milliseconds_ % 1000);
-      out += ms;
-    } else if (kStrftimeConversions.find(conversion) != std::string_view::npos) {
-      const char spec[3] = {'%', conversion, '\0'};
+      out += NSString(ms).characters();
+    } else if (known) {
+      const char spec[3] = {'%', static_cast<char>(conversion), '\0'};
       char buffer[128];
-      out.append(buffer, std::strftime(buffer, sizeof buffer, spec, &local_));
+      const std::size_t size = std::strftime(buffer, sizeof buffer, spec, &local_);
+      out += NSString::stringWithUTF8String(std::string_view(buffer, size)).characters();
     } else {
       out.append(in, i, 2);
     }
     ++i;
   }
-  return NSString::stringWithUTF8String(out);
+  return NSString(std::move(out));
 }

@@ -5,6 +5,7 @@
 
 #include <unicode/regex.h>
 
+#include <climits>
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
@@ -31,6 +32,8 @@ class PatternCache {
 
  private:
   static std::shared_ptr<const icu::RegexPattern> compile(const std::u16string& source) {
+    // ICU holds at most INT32_MAX code units; a longer pattern cannot be compiled.
+    if (source.size() > INT32_MAX) return nullptr;
     UErrorCode status = U_ZERO_ERROR;
     UParseError where{};
     const icu::UnicodeString text(false, source.data(), static_cast<int32_t>(source.size()));
@@ -54,13 +57,21 @@ NSPredicate NSPredicate::selfMatches(const NSString& pattern) {
   return NSPredicate(patternCache().get(pattern.characters()));
 }
 
+// The matcher's backtracking stack is left unlimited (ICU's default is 8 MB,
+// which a pattern such as "a*" exhausts at about a million characters), so a
+// "false" means "does not match" wherever ICU can run the match at all. It
+// cannot, and the answer is false with no match found, when the object is
+// longer than INT32_MAX code units (more than ICU's strings hold), when memory
+// runs out, or when the backtracking stack would pass ICU's own ceiling of
+// 2 GB, which "a*" reaches at about 67 million characters.
 bool NSPredicate::evaluateWithObject(const NSString& object) const {
-  if (!pattern_) return false;
-  UErrorCode status = U_ZERO_ERROR;
   const std::u16string& units = object.characters();
+  if (!pattern_ || units.size() > INT32_MAX) return false;
+  UErrorCode status = U_ZERO_ERROR;
   const icu::UnicodeString input(false, units.data(), static_cast<int32_t>(units.size()));
   std::unique_ptr<icu::RegexMatcher> matcher(pattern_->matcher(input, status));
   if (U_FAILURE(status)) return false;
+  matcher->setStackLimit(0, status);  // 0: no limit of our own
   const bool matched = matcher->matches(status);
   return U_SUCCESS(status) && matched;
 }

@@ -19,6 +19,9 @@ class NSPredicate {
   // malformed pattern gives a predicate that matches nothing.
   static NSPredicate selfMatches(const NSString& pattern);
 
+  // Whether the whole object matches. Runs on the calling thread (any) and
+  // takes as long as the match; false also when ICU cannot run the match at
+  // all (see the definition for when that happens).
   bool evaluateWithObject(const NSString& object) const;
 
  private:

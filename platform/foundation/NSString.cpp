@@ -2,36 +2,16 @@
 #include "platform/foundation/NSString.h"
 
 #include <unicode/uchar.h>
-#include <unicode/ustring.h>
 
 #include <climits>
 #include <ostream>
+
+#include "platform/foundation/UTFConversion.h"
 
 namespace {
 
 constexpr char16_t kSlash = u'/';
 constexpr char16_t kDot = u'.';
-
-// Converts with U+FFFD in place of what cannot be converted; strict mode
-// reports failure instead.
-std::optional<std::string> toUTF8(const std::u16string& units, bool strict) {
-  if (units.empty()) return std::string();
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t needed = 0;
-  const auto length = static_cast<int32_t>(units.size());
-  std::string out;
-  out.resize(units.size() * 3);  // a UTF-16 unit never takes more than 3 UTF-8 bytes
-  if (strict) {
-    u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &needed, units.data(), length,
-                &status);
-  } else {
-    u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &needed, units.data(),
-                       length, 0xFFFD, nullptr, &status);
-  }
-  if (U_FAILURE(status)) return std::nullopt;
-  out.resize(static_cast<std::size_t>(needed));
-  return out;
-}
 
 // The path without trailing "/", except that a path of slashes only is "/".
 std::u16string_view trimTrailingSlashes(std::u16string_view path) {
@@ -63,21 +43,16 @@ NSString::NSString(const char* utf8)
 NSString::NSString(std::u16string units) : units_(std::move(units)) {}
 
 NSString NSString::stringWithUTF8String(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  std::u16string units(utf8.size(), u'\0');  // never more units than bytes
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t needed = 0;
-  u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &needed, utf8.data(),
-                       static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
-  if (U_FAILURE(status)) return {};
-  units.resize(static_cast<std::size_t>(needed));
-  return NSString(std::move(units));
+  return NSString(foundation_detail::utf8ToUTF16(utf8));
 }
 
-std::string NSString::UTF8String() const { return *toUTF8(units_, false); }
+// Without strict checking the conversion has no way to fail.
+std::string NSString::UTF8String() const {
+  return foundation_detail::utf16ToUTF8(units_, false).value_or(std::string());
+}
 
 std::optional<std::string> NSString::UTF8StringIfRepresentable() const {
-  return toUTF8(units_, true);
+  return foundation_detail::utf16ToUTF8(units_, true);
 }
 
 NSRange NSString::rangeOfString(const NSString& needle) const {
@@ -129,7 +104,8 @@ int32_t NSString::intValue() const {
   int64_t value = 0;
   for (; i < units_.size() && units_[i] >= u'0' && units_[i] <= u'9'; ++i) {
     value = value * 10 - (units_[i] - u'0');
-    if (value < INT32_MIN) value = static_cast<int64_t>(INT32_MIN) - 1;  // saturated; stays so for more digits
+    if (value < INT32_MIN)
+      value = static_cast<int64_t>(INT32_MIN) - 1;  // saturated; stays so for more digits
   }
   if (negative) return value < INT32_MIN ? INT32_MIN : static_cast<int32_t>(value);
   if (value < -static_cast<int64_t>(INT32_MAX)) return INT32_MAX;

@@ -1,122 +1,99 @@
-// NSString: UTF-16 storage, conversions, searching, splitting, numbers, formats.
+// NSString: conversions, searching, splitting, numbers, formats and paths.
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/UTFConversion.h"
 
 namespace {
 
-TEST(NSString, LengthCountsUtf16CodeUnits) {
-  struct Case {
-    const char* utf8;
-    std::size_t length;
-  } cases[] = {
-      {"", 0},
-      {"abc", 3},
-      {"\xC3\xA9", 1},                  // é: one unit
-      {"\xE2\x82\xAC", 1},              // €: one unit
-      {"\xF0\x9F\x98\x80", 2},          // an emoji outside the BMP: a surrogate pair
-      {"a\xF0\x9F\x98\x80" "b", 4},
-  };
-  for (const Case& c : cases) EXPECT_EQ(NSString(c.utf8).length(), c.length) << c.utf8;
-}
+template <class A, class B>
+using Rows = std::initializer_list<std::pair<A, B>>;
 
-TEST(NSString, Utf8RoundTripsAndRepairsMalformedInput) {
-  const std::string text = "caf\xC3\xA9 \xF0\x9F\x98\x80";
-  EXPECT_EQ(NSString(text.c_str()).UTF8String(), text);
-  EXPECT_EQ(NSString(static_cast<const char*>(nullptr)).length(), 0u);
-  // A stray continuation byte becomes U+FFFD instead of vanishing.
-  EXPECT_EQ(NSString("a\x80z").characters(), u"a\uFFFDz");
-  // An embedded NUL is kept when the length is known.
+// Long texts are converted a piece at a time; with small pieces every
+// boundary falls inside some pair or sequence, and the result must not change.
+TEST(NSString, ConversionInPiecesGivesTheSameText) {
+  const struct {
+    std::u16string units;
+    std::string utf8;  // its UTF-8 form, U+FFFD for an unpaired surrogate
+  } cases[] = {{u"a\U0001F600b\u20AC", "a\xF0\x9F\x98\x80\x62\xE2\x82\xAC"},
+               {u"\u00E9\U0001F600\U0001F600", "\xC3\xA9\xF0\x9F\x98\x80\xF0\x9F\x98\x80"},
+               {{u'a', char16_t(0xD800)}, "a\xEF\xBF\xBD"},
+               {{char16_t(0xDC00), u'a', u'\0'}, std::string("\xEF\xBF\xBD\x61\0", 5)}};
+  for (std::size_t piece = 1; piece <= 8; ++piece) {
+    for (const auto& c : cases) {
+      const bool paired = c.utf8.find("\xEF\xBF\xBD") == std::string::npos;
+      EXPECT_EQ(foundation_detail::utf16ToUTF8(c.units, false, piece), c.utf8) << piece;
+      EXPECT_EQ(foundation_detail::utf16ToUTF8(c.units, true, piece).has_value(), paired);
+      const std::u16string back = paired ? c.units : foundation_detail::utf8ToUTF16(c.utf8);
+      EXPECT_EQ(foundation_detail::utf8ToUTF16(c.utf8, piece), back) << piece;
+    }
+    // An incomplete sequence is one U+FFFD, wherever the pieces end.
+    EXPECT_EQ(foundation_detail::utf8ToUTF16("a\xE2\x82", piece), u"a\uFFFD") << piece;
+    EXPECT_EQ(foundation_detail::utf8ToUTF16("ab\xE2\x82\x63", piece), u"ab\uFFFD\x63") << piece;
+  }
+  EXPECT_EQ(NSString("a\x80z").characters(), u"a\uFFFDz");  // repaired, not dropped
   EXPECT_EQ(NSString::stringWithUTF8String(std::string_view("a\0b", 3)).length(), 3u);
+  EXPECT_EQ(NSString(static_cast<const char*>(nullptr)).length(), 0u);
 }
 
-TEST(NSString, UnpairedSurrogateHasNoFaithfulUtf8Form) {
-  const NSString lone(std::u16string{u'a', char16_t(0xD800), u'b'});
-  EXPECT_FALSE(lone.UTF8StringIfRepresentable().has_value());
-  EXPECT_EQ(lone.UTF8String(), "a\xEF\xBF\xBD" "b");
-  EXPECT_EQ(NSString(u"\U0001F600").UTF8StringIfRepresentable(), "\xF0\x9F\x98\x80");
-}
-
-TEST(NSString, RangeOfStringIsLiteralAndCaseSensitive) {
-  struct Case {
-    const char* haystack;
-    const char* needle;
-    std::size_t location;
-  } cases[] = {
-      {"Hushmoor.app", "Hushmoor.app", 0},
-      {"/Applications/Hushmoor.app", "Hushmoor", 14},
-      {"abcabc", "cab", 2},
-      {"Hushmoor", "hushmoor", NSNotFound},
-      {"abc", "", NSNotFound},
-      {"", "a", NSNotFound},
-      {"ab", "abc", NSNotFound},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(NSString(c.haystack).rangeOfString(c.needle).location, c.location)
-        << c.haystack << " / " << c.needle;
+TEST(NSString, SearchSplitNumbersAndFormats) {
   EXPECT_EQ(NSString("xxabyy").rangeOfString("ab"), (NSRange{2, 2}));
-}
+  EXPECT_EQ(NSString("abc").rangeOfString("").location, NSNotFound);
+  using Parts = std::vector<NSString>;
+  EXPECT_EQ(NSString("1..2").componentsSeparatedByString("."), (Parts{"1", "", "2"}));
+  EXPECT_EQ(NSString(".").componentsSeparatedByString("."), (Parts{"", ""}));
+  EXPECT_EQ(NSString("a::b").componentsSeparatedByString("::"), (Parts{"a", "b"}));
+  EXPECT_EQ(NSString("a.b").componentsSeparatedByString(""), (Parts{"a.b"}));
+  // A no-break space is white space; an Arabic-Indic digit is no digit here.
+  // clang-format off
+  for (auto [text, value] : Rows<const char*, int32_t>{
+           {"", 0}, {"0b1", 0}, {"  7x", 7}, {"\t\n-3", -3}, {"+8", 8}, {"- 8", 0},
+           {"\xC2\xA0\x39", 9}, {"2147483648", INT32_MAX}, {"99999999999999999999999", INT32_MAX},
+           {"-2147483648", INT32_MIN}, {"-2147483649", INT32_MIN}, {"\xD9\xA3", 0}})
+    // clang-format on
+    EXPECT_EQ(NSString(text).intValue(), value) << text;
 
-TEST(NSString, ComponentsKeepEmptyPieces) {
-  struct Case {
-    const char* text;
-    std::vector<NSString> parts;
-  } cases[] = {
-      {"", {""}},
-      {"1", {"1"}},
-      {"1.2.3", {"1", "2", "3"}},
-      {"1..2", {"1", "", "2"}},
-      {".", {"", ""}},
-      {"a.", {"a", ""}},
+  struct Described {
+    NSString description() const { return "described"; }
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(NSString(c.text).componentsSeparatedByString("."), c.parts) << c.text;
-  EXPECT_EQ(NSString("a::b").componentsSeparatedByString("::"), (std::vector<NSString>{"a", "b"}));
-  EXPECT_EQ(NSString("a.b").componentsSeparatedByString(""), (std::vector<NSString>{"a.b"}));
-}
-
-TEST(NSString, IntValueReadsLeadingDecimalAndSaturates) {
-  struct Case {
-    const char* text;
-    int32_t value;
-  } cases[] = {
-      {"", 0},
-      {"abc", 0},
-      {"42", 42},
-      {"0b1", 0},
-      {"05", 5},
-      {"  7x", 7},
-      {"\t\n-3", -3},
-      {"+8", 8},
-      {"- 8", 0},
-      {"\xC2\xA0" "9", 9},  // no-break space counts as white space
-      {"2147483647", INT32_MAX},
-      {"2147483648", INT32_MAX},
-      {"99999999999999999999999", INT32_MAX},
-      {"-2147483648", INT32_MIN},
-      {"-2147483649", INT32_MIN},
-      {"\xD9\xA3", 0},  // an Arabic-Indic digit is not read as a number
-  };
-  for (const Case& c : cases) EXPECT_EQ(NSString(c.text).intValue(), c.value) << c.text;
-}
-
-struct Described {
-  NSString description() const { return "described"; }
-};
-
-TEST(NSString, FormatSubstitutesObjectsAndKeepsTheirText) {
-  const NSString cls = R"([!@#\$%\^\&])";
-  EXPECT_EQ(NSString::stringWithFormat(".*%@.*%@.*", cls, cls),
-            NSString(R"(.*[!@#\$%\^\&].*[!@#\$%\^\&].*)"));
   const Described* missing = nullptr;
   const Described present;
-  EXPECT_EQ(NSString::stringWithFormat("%@ %@ %@", missing, &present, nullptr),
-            NSString("(null) described (null)"));
-  EXPECT_EQ(NSString::stringWithFormat("%s:%d %u%%", "f", -12, 7u), NSString("f:-12 7%"));
-  const char* noText = nullptr;
-  EXPECT_EQ(NSString::stringWithFormat("%s", noText), NSString("(null)"));
+  EXPECT_EQ(
+      NSString::stringWithFormat("%@ %@ %@ %s:%d %u%%", missing, &present, nullptr, "f", -12, 7u),
+      NSString("(null) described (null) f:-12 7%"));
+}
+
+TEST(NSString, PathOperations) {
+  // Path, last component, without it, extension, without the extension.
+  // clang-format off
+  const char* cases[][5] = {
+      {"/tmp/scratch.tiff", "scratch.tiff", "/tmp", "tiff", "/tmp/scratch"},
+      {"/tmp/", "tmp", "/", "", "/tmp"}, {"/", "/", "/", "", "/"}, {"", "", "", "", ""},
+      {"a//b", "b", "a", "", "a//b"}, {"/tmp/.profile", ".profile", "/tmp", "", "/tmp/.profile"},
+      {"/x/archive.tar.gz", "archive.tar.gz", "/x", "gz", "/x/archive.tar"},
+      {"scratch..tiff", "scratch..tiff", "", "tiff", "scratch."},
+      {"scratch.", "scratch.", "", "", "scratch."}, {"/a.b/c", "c", "/a.b", "", "/a.b/c"},
+      {"s.bundle/", "s.bundle", "", "bundle", "s"}};
+  // clang-format on
+  for (const auto& c : cases) {
+    const NSString path(c[0]);
+    EXPECT_EQ(path.lastPathComponent(), NSString(c[1])) << c[0];
+    EXPECT_EQ(path.stringByDeletingLastPathComponent(), NSString(c[2])) << c[0];
+    EXPECT_EQ(path.pathExtension(), NSString(c[3])) << c[0];
+    EXPECT_EQ(path.stringByDeletingPathExtension(), NSString(c[4])) << c[0];
+  }
+  // Path, argument, with it as an extension, with it as a component.
+  // clang-format off
+  const char* appends[][4] = {
+      {"/tmp/s.old", "tiff", "/tmp/s.old.tiff", "/tmp/s.old/tiff"}, {"/tmp/", "x", "/tmp.x", "/tmp/x"},
+      {"/", "x", "/", "/x"}, {"", "x", "", "x"}, {"/tmp", "a/b", "/tmp", "/tmp/a/b"}};
+  // clang-format on
+  for (const auto& c : appends) {
+    EXPECT_EQ(NSString(c[0]).stringByAppendingPathExtension(c[1]), NSString(c[2])) << c[0];
+    EXPECT_EQ(NSString(c[0]).stringByAppendingPathComponent(c[1]), NSString(c[3])) << c[0];
+  }
 }
 
 }  // namespace
