@@ -168,6 +168,45 @@ TEST_F(LoginItemsAETest, EntriesAreListedAsTheStoreHoldsThem) {
          "out";
 }
 
+// Events the client never sends, sent by hand: System Events refuses element
+// numbers below 1 and any place but the end, and names the item it made.
+TEST_F(LoginItemsAETest, SystemEventsRefusesWhatItCannotDoAndNamesWhatItMade) {
+  std::string a = makeFile("a");
+  ASSERT_EQ(addPath(a, false), noErr);
+  for (SInt32 number : {0, -1, 2}) {
+    AEDesc key = nullDescriptor, null = nullDescriptor, spec = nullDescriptor;
+    AECreateDesc(typeSInt32, &number, 4, &key);
+    CreateObjSpecifier(kLoginItemClass, &null, formAbsolutePosition, &key, true, &spec);
+    EXPECT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEDelete, nullptr,
+                                                    keyDirectObject, &spec, (AEKeyword)0),
+              errAENoSuchObject)
+        << number;
+    AEDisposeDescQ(&spec);
+  }
+  for (DescType position : {FOUR_CHAR_CODE("bgng"), kAEEnd}) {
+    ScopedAEDesc logi, properties, record, location;
+    AppleEvent reply = nullDescriptor;
+    AECreateDesc(typeType, &kLoginItemClass, 4, &logi);
+    AECreateList(nullptr, 0, true, &properties);
+    AEPutParamPtr(&properties, pLoginItemPath, typeUTF8Text, a.data(), Size(a.size()));
+    AECreateList(nullptr, 0, true, &record);
+    AEPutParamPtr(&record, keyAEObject, typeNull, nullptr, 0);
+    AEPutParamPtr(&record, keyAEPosition, typeEnumerated, &position, 4);
+    AECoerceDesc(&record.get(), typeInsertionLoc, &location);
+    OSStatus err = SendEventToSystemEventsWithParameters(
+        kAECoreSuite, kAECreateElement, &reply, keyAEObjectClass, &logi.get(), keyAEPropData,
+        &properties.get(), keyAEInsertHere, &location.get(), (AEKeyword)0);
+    EXPECT_EQ(err, position == kAEEnd ? noErr : errAEEventNotHandled);
+    ScopedAEDesc created;
+    SInt32 number = 0;
+    AEGetParamDesc(&reply, keyDirectObject, typeObjectSpecifier, &created);
+    AEGetParamPtr(&created.get(), keyAEKeyData, typeSInt32, nullptr, &number, 4, nullptr);
+    EXPECT_EQ(number, position == kAEEnd ? 2 : 0);
+    AEDisposeDescQ(&reply);
+  }
+  EXPECT_EQ(copyItems(), (Items{{a, false}, {a, false}}));
+}
+
 TEST_F(LoginItemsAETest, RefusalsOfSystemEventsBecomeTheStatus) {
   AppleEvent reply = nullDescriptor;
   ASSERT_EQ(SendEventToSystemEventsWithParameters(kCoreEventClass, kAEQuitApplication, &reply,
