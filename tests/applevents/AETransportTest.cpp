@@ -26,34 +26,25 @@ namespace {
 constexpr OSType kTestCreator = FOUR_CHAR_CODE("test");
 
 // An event server running on its own thread and main context.
-class ThreadedServer {
- public:
-  explicit ThreadedServer(AEEventHandlerFn handler) {
-    context_ = g_main_context_new();
-    status_ = AEEventServer::create(kTestCreator, std::move(handler), context_, &server_);
-    if (status_ == noErr)
-      thread_ = std::thread([this] {
-        while (!stop_) g_main_context_iteration(context_, TRUE);
-      });
+struct ThreadedServer {
+  explicit ThreadedServer(AEEventHandlerFn handler)
+      : status(AEEventServer::create(kTestCreator, std::move(handler), context, &server)) {
+    thread = std::thread([this] {
+      while (!stop) g_main_context_iteration(context, TRUE);
+    });
   }
   ~ThreadedServer() {
-    if (thread_.joinable()) {
-      stop_ = true;
-      g_main_context_wakeup(context_);
-      thread_.join();
-    }
-    server_.reset();
-    g_main_context_unref(context_);
+    stop = true;
+    g_main_context_wakeup(context);
+    thread.join();
+    server.reset();
+    g_main_context_unref(context);
   }
-  OSStatus status() const { return status_; }
-  AEEventServer& server() { return *server_; }
-
- private:
-  GMainContext* context_;
-  std::unique_ptr<AEEventServer> server_;
-  OSStatus status_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  GMainContext* context = g_main_context_new();
+  std::unique_ptr<AEEventServer> server;
+  OSStatus status;
+  std::atomic<bool> stop{false};
+  std::thread thread;
 };
 
 void makeEvent(pid_t pid, AEEventID id, SInt32 value, AppleEvent* event) {
@@ -100,7 +91,7 @@ class AETransport : public ::testing::Test {
 
 TEST_F(AETransport, RepliesMatchTheirRequests) {
   ThreadedServer server(echo);
-  ASSERT_EQ(server.status(), noErr);
+  ASSERT_EQ(server.status, noErr);
   UInt64 before = AEGetEventsSentCount();
   for (SInt32 i = 1; i <= 5; ++i) {
     ScopedAEDesc event, reply, quiet;
@@ -113,7 +104,7 @@ TEST_F(AETransport, RepliesMatchTheirRequests) {
   }
   EXPECT_EQ(AEGetEventsSentCount() - before, 10u);
   ThreadedServer second(echo);
-  EXPECT_EQ(second.status(), kAECreatorAlreadyServedErr) << "one server per creator";
+  EXPECT_EQ(second.status, kAECreatorAlreadyServedErr) << "one server per creator";
 }
 
 TEST_F(AETransport, AnAnswerToAnotherRequestIsNotTakenAsTheReply) {
@@ -123,33 +114,29 @@ TEST_F(AETransport, AnAnswerToAnotherRequestIsNotTakenAsTheReply) {
   ASSERT_GE(listener, 0);
   ASSERT_EQ(listen(listener, 4), 0);
   std::thread peer([listener] {
-    for (;;) {  // look-ups probe with empty connections first
-      int fd = accept(listener, nullptr, nullptr);
-      std::vector<UInt8> payload;
-      UInt8 flags;
-      if (fd < 0) return;
-      if (ae_frame::readFrame(fd, &payload, &flags, ae_frame::kNoDeadline) !=
-          ae_frame::IOResult::Done) {
-        close(fd);
-        continue;
-      }
-      ScopedAEDesc request;
-      AEReturnID id = 0;
-      AEUnflattenFromBytes(payload.data(), payload.size(), &request);
-      AEGetAttributePtr(&request.get(), keyReturnIDAttr, typeSInt16, nullptr, &id, 2, nullptr);
-      for (SInt32 value : {1, 2}) {
-        ScopedAEDesc answer;
-        AECreateAppleEvent(kCoreEventClass, kAEAnswer, nullptr,
-                           AEReturnID(value == 1 ? id + 1 : id), 0, &answer);
-        AEPutParamPtr(&answer, keyDirectObject, typeSInt32, &value, 4);
-        std::vector<UInt8> flat;
-        AEFlattenToBytes(&answer.get(), &flat);
-        auto frame = ae_frame::encode(flat, 0);
-        ae_frame::writeAll(fd, frame.data(), frame.size(), ae_frame::kNoDeadline);
-      }
-      close(fd);
-      return;
+    std::vector<UInt8> payload;
+    UInt8 flags;
+    int fd;
+    do {  // look-ups probe with empty connections first
+      fd = accept(listener, nullptr, nullptr);
+    } while (ae_frame::readFrame(fd, &payload, &flags, ae_frame::kNoDeadline) !=
+                 ae_frame::IOResult::Done &&
+             close(fd) == 0);
+    ScopedAEDesc request;
+    AEReturnID id = 0;
+    AEUnflattenFromBytes(payload.data(), payload.size(), &request);
+    AEGetAttributePtr(&request.get(), keyReturnIDAttr, typeSInt16, nullptr, &id, 2, nullptr);
+    for (SInt32 value : {1, 2}) {
+      ScopedAEDesc answer;
+      AECreateAppleEvent(kCoreEventClass, kAEAnswer, nullptr, AEReturnID(id + 2 - value), 0,
+                         &answer);
+      AEPutParamPtr(&answer, keyDirectObject, typeSInt32, &value, 4);
+      std::vector<UInt8> flat;
+      AEFlattenToBytes(&answer.get(), &flat);
+      auto frame = ae_frame::encode(flat, 0);
+      ae_frame::writeAll(fd, frame.data(), frame.size(), ae_frame::kNoDeadline);
     }
+    close(fd);
   });
   ScopedAEDesc event, reply;
   makeEvent(getpid(), kAEGetData, 0, &event);
@@ -161,7 +148,7 @@ TEST_F(AETransport, AnAnswerToAnotherRequestIsNotTakenAsTheReply) {
 
 TEST_F(AETransport, TheServerDropsAClientWhoseFramesAreNotOurs) {
   ThreadedServer server(echo);
-  ASSERT_EQ(server.status(), noErr);
+  ASSERT_EQ(server.status, noErr);
   ScopedAEDesc event;
   makeEvent(getpid(), kAEGetData, 1, &event);
   std::vector<UInt8> flat;
@@ -173,7 +160,7 @@ TEST_F(AETransport, TheServerDropsAClientWhoseFramesAreNotOurs) {
   for (int i = 0; i < 4; ++i) huge[i] = UInt8((kAEFlatMaxMessageSize + 6) >> (24 - 8 * i));
   for (const auto& [why, frame] :
        {std::pair{"a reserved byte set", reserved}, {"too long", huge}}) {
-    int fd = unixSocket(server.server().socketPath(), true);
+    int fd = unixSocket(server.server->socketPath(), true);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(write(fd, frame.data(), frame.size()), ssize_t(frame.size()));
     pollfd p{fd, POLLIN, 0};
@@ -189,13 +176,13 @@ TEST_F(AETransport, TheServerDropsAClientWhoseFramesAreNotOurs) {
 TEST_F(AETransport, PeersOfAnotherUserAreRefusedBothWays) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run a peer as nobody";
   ThreadedServer server(echo);
-  ASSERT_EQ(server.status(), noErr);
+  ASSERT_EQ(server.status, noErr);
   pid_t child = fork();
   if (child == 0) {
     // Effective user nobody (what the server sees), while file access stays root's.
     if (setresgid(65534, 65534, 0) != 0 || setresuid(65534, 65534, 0) != 0) _exit(5);
     setfsuid(0);
-    int fd = unixSocket(server.server().socketPath(), true);
+    int fd = unixSocket(server.server->socketPath(), true);
     char buffer[8];
     // The server closes the connection at once: end of file, not a hang.
     _exit(fd >= 0 && read(fd, buffer, sizeof buffer) == 0 ? 0 : 7);
@@ -203,7 +190,7 @@ TEST_F(AETransport, PeersOfAnotherUserAreRefusedBothWays) {
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(server.server().refusedPeers(), 1u);
+  EXPECT_EQ(server.server->refusedPeers(), 1u);
 
   // A socket bound here whose listener then becomes nobody: the peer
   // credentials of a connection to it are nobody's.
