@@ -182,12 +182,19 @@ TEST_F(LoginItemsAETest, SystemEventsRefusesWhatItCannotDoAndNamesWhatItMade) {
         << number;
     AEDisposeDescQ(&spec);
   }
-  for (DescType position : {FOUR_CHAR_CODE("bgng"), kAEEnd}) {
+  for (DescType position : {FOUR_CHAR_CODE("bgng"), FOUR_CHAR_CODE("hidn"), kAEEnd}) {
     ScopedAEDesc logi, properties, record, location;
     AppleEvent reply = nullDescriptor;
     AECreateDesc(typeType, &kLoginItemClass, 4, &logi);
     AECreateList(nullptr, 0, true, &properties);
     AEPutParamPtr(&properties, pLoginItemPath, typeUTF8Text, a.data(), Size(a.size()));
+    const bool badHidden = position == pLoginItemHidden;  // 2 is no hidden flag
+    SInt32 two = 2;
+    if (badHidden) AEPutParamPtr(&properties, pLoginItemHidden, typeSInt32, &two, 4);
+    if (badHidden) position = kAEEnd;
+    const OSStatus expected = badHidden            ? errAECoercionFail
+                              : position == kAEEnd ? noErr
+                                                   : errAEEventNotHandled;
     AECreateList(nullptr, 0, true, &record);
     AEPutParamPtr(&record, keyAEObject, typeNull, nullptr, 0);
     AEPutParamPtr(&record, keyAEPosition, typeEnumerated, &position, 4);
@@ -195,12 +202,12 @@ TEST_F(LoginItemsAETest, SystemEventsRefusesWhatItCannotDoAndNamesWhatItMade) {
     OSStatus err = SendEventToSystemEventsWithParameters(
         kAECoreSuite, kAECreateElement, &reply, keyAEObjectClass, &logi.get(), keyAEPropData,
         &properties.get(), keyAEInsertHere, &location.get(), (AEKeyword)0);
-    EXPECT_EQ(err, position == kAEEnd ? noErr : errAEEventNotHandled);
+    EXPECT_EQ(err, expected);
     ScopedAEDesc created;
     SInt32 number = 0;
     AEGetParamDesc(&reply, keyDirectObject, typeObjectSpecifier, &created);
     AEGetParamPtr(&created.get(), keyAEKeyData, typeSInt32, nullptr, &number, 4, nullptr);
-    EXPECT_EQ(number, position == kAEEnd ? 2 : 0);
+    EXPECT_EQ(number, expected == noErr ? 2 : 0);
     AEDisposeDescQ(&reply);
   }
   EXPECT_EQ(copyItems(), (Items{{a, false}, {a, false}}));

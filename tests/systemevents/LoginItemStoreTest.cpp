@@ -70,7 +70,8 @@ TEST_F(LoginItemStoreTest, EntriesItCannotListAreSkippedOnceAndLeftAsTheyAre) {
   add("/mine");
   const std::pair<const char*, std::string> others[] = {
       {"someone-else.desktop", put("someone-else.desktop", kEntry)},
-      {"hushmoor-login-item-nomarker.desktop", put("hushmoor-login-item-nomarker.desktop", kEntry)},
+      {"hushmoor-login-item-nomarker.desktop",
+       put("hushmoor-login-item-nomarker.desktop", std::string(kEntry) + "X-Hushmoor-Path=/x\n")},
       {"hushmoor-login-item-bad.desktop", put("hushmoor-login-item-bad.desktop", "\x01[")},
       {"hushmoor-login-item-nopath.desktop",
        put("hushmoor-login-item-nopath.desktop",
