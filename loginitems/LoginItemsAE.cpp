@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -318,7 +319,9 @@ OSStatus LIAERemove(CFIndex itemIndex) {
 
   LIAE_ASSERT(itemIndex >= 0);
 
-  // System Events counts its elements from 1.
+  // System Events counts its elements from 1, in a signed 32-bit number; an
+  // index past that range names no item and must not wrap to one that does.
+  if (itemIndex >= INT32_MAX) return errAENoSuchObject;
   elementNumber = static_cast<SInt32>(itemIndex + 1);
   err = AECreateDesc(typeSInt32, &elementNumber, sizeof(elementNumber), &indexDesc);
   if (err == noErr) {

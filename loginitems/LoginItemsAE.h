@@ -21,5 +21,7 @@ OSStatus LIAECopyLoginItems(CFArrayRef* itemsPtr);
 // Adds the file at a URL at the end of the list; fnfErr when nothing is there.
 OSStatus LIAEAddURLAtEnd(CFURLRef item, Boolean hide);
 OSStatus LIAEAddRefAtEnd(const FSRef* item, Boolean hide);
-// Removes the item at a 0-based index of the array of LIAECopyLoginItems.
+// Removes the item at a 0-based index of the array of LIAECopyLoginItems. An
+// index whose element number (index + 1) does not fit a positive 32-bit value
+// names no item: errAENoSuchObject, and nothing is sent.
 OSStatus LIAERemove(CFIndex itemIndex);

@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 
@@ -23,6 +25,10 @@ constexpr const char* kPathKey = "X-Hushmoor-Path";
 constexpr const char* kHiddenKey = "X-Hushmoor-Hidden";
 constexpr const char* kOrderKey = "X-Hushmoor-Order";
 constexpr const char* kSuffix = ".desktop";
+constexpr std::int64_t kUnordered = std::numeric_limits<std::int64_t>::max();
+// Entries are written under this name first and renamed into place. A leading
+// dot and a name no one would give a file: the clean-up deletes these only.
+constexpr const char* kTemporaryPrefix = ".hushmoor-login-item-partial-";
 
 bool hasPrefix(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 bool hasSuffix(const std::string& s, const std::string& suffix) {
@@ -30,14 +36,17 @@ bool hasSuffix(const std::string& s, const std::string& suffix) {
          s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-std::vector<std::string> ourFileNames(const std::string& folder, bool leftovers) {
+// Our entries ("hushmoor-login-item-*.desktop"), or our temporary files.
+std::vector<std::string> ourFileNames(const std::string& folder, bool temporaries) {
   std::vector<std::string> names;
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return names;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
-    if (!hasPrefix(name, LoginItemStore::kFilePrefix)) continue;
-    if (hasSuffix(name, kSuffix) != leftovers) names.push_back(name);
+    bool ours = temporaries
+                    ? hasPrefix(name, kTemporaryPrefix)
+                    : hasPrefix(name, LoginItemStore::kFilePrefix) && hasSuffix(name, kSuffix);
+    if (ours) names.push_back(name);
   }
   closedir(dir);
   return names;
@@ -64,41 +73,39 @@ std::vector<LoginItem> LoginItemStore::list() const {
   std::vector<LoginItem> items;
   for (const std::string& name : ourFileNames(folder_, false)) {
     std::string file = folder_ + "/" + name;
-    GKeyFile* keys = g_key_file_new();
-    GError* error = nullptr;
+    g_autoptr(GKeyFile) keys = g_key_file_new();
+    g_autoptr(GError) error = nullptr;
     if (!g_key_file_load_from_file(keys, file.c_str(), G_KEY_FILE_NONE, &error)) {
-      reportProblem("skipping unreadable login item %s: %s", file.c_str(), error->message);
-      g_error_free(error);
-      g_key_file_free(keys);
+      reportOnce(file,
+                 std::string("skipping unreadable login item ") + file + ": " + error->message);
       continue;
     }
-    if (g_key_file_get_boolean(keys, kGroup, kMarkerKey, nullptr)) {
-      LoginItem item;
-      item.file = file;
-      if (gchar* path = g_key_file_get_string(keys, kGroup, kPathKey, nullptr)) {
-        item.path = path;
-        g_free(path);
-      }
-      gboolean hidden = g_key_file_get_boolean(keys, kGroup, kHiddenKey, &error);
-      if (error == nullptr) {
-        item.hidden = hidden != FALSE;
-      } else {
-        g_clear_error(&error);
-      }
-      item.order = g_key_file_get_int64(keys, kGroup, kOrderKey, &error);
-      if (error != nullptr) {
-        // An entry without its order goes after all the others.
-        item.order = std::numeric_limits<std::int64_t>::max();
-        g_clear_error(&error);
-      }
-      items.push_back(std::move(item));
+    if (!g_key_file_get_boolean(keys, kGroup, kMarkerKey, nullptr)) continue;
+    g_autofree gchar* path = g_key_file_get_string(keys, kGroup, kPathKey, nullptr);
+    if (path == nullptr || *path == '\0') {
+      // Listing it without a path would make every listing fail; the file
+      // stays as it is for its owner to mend.
+      reportOnce(file, "skipping login item " + file + ": it has no readable " + kPathKey);
+      continue;
     }
-    g_key_file_free(keys);
+    LoginItem item;
+    item.file = file;
+    item.path = path;
+    gboolean hidden = g_key_file_get_boolean(keys, kGroup, kHiddenKey, &error);
+    if (error == nullptr) item.hidden = hidden != FALSE;
+    g_clear_error(&error);
+    item.order = g_key_file_get_int64(keys, kGroup, kOrderKey, &error);
+    if (error != nullptr) item.order = kUnordered;  // after all the others
+    items.push_back(std::move(item));
   }
   std::sort(items.begin(), items.end(), [](const LoginItem& a, const LoginItem& b) {
     return a.order != b.order ? a.order < b.order : a.file < b.file;
   });
   return items;
+}
+
+void LoginItemStore::reportOnce(const std::string& file, const std::string& message) const {
+  if (reported_.insert(file).second) reportProblem("%s", message.c_str());
 }
 
 bool LoginItemStore::append(const std::string& path, bool hidden, std::string* error) {
@@ -108,9 +115,31 @@ bool LoginItemStore::append(const std::string& path, bool hidden, std::string* e
   }
   std::int64_t order = 0;
   for (const LoginItem& item : list()) {
-    if (item.order != std::numeric_limits<std::int64_t>::max()) order = std::max(order, item.order);
+    if (item.order != kUnordered) {
+      order = std::max(order, item.order);
+    } else if (!giveOrder(item.file, ++order, error)) {
+      // An entry without an order sorts last: it gets one now, in its place,
+      // so that the new item comes after it.
+      return false;
+    }
   }
   return writeItem(path, hidden, order + 1, error);
+}
+
+bool LoginItemStore::giveOrder(const std::string& file, std::int64_t order, std::string* error) {
+  g_autoptr(GKeyFile) keys = g_key_file_new();
+  struct stat st;
+  if (stat(file.c_str(), &st) != 0 ||
+      !g_key_file_load_from_file(
+          keys, file.c_str(),
+          GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), nullptr)) {
+    *error = "cannot read " + file;
+    return false;
+  }
+  g_key_file_set_int64(keys, kGroup, kOrderKey, order);
+  gsize length = 0;
+  g_autofree gchar* data = g_key_file_to_data(keys, &length, nullptr);
+  return replaceFile(file, data, length, st.st_mode & 07777, error);
 }
 
 bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_t order,
@@ -124,7 +153,7 @@ bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_
     return false;
   }
 
-  GKeyFile* keys = g_key_file_new();
+  g_autoptr(GKeyFile) keys = g_key_file_new();
   g_key_file_set_string(keys, kGroup, G_KEY_FILE_DESKTOP_KEY_TYPE,
                         G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
   g_key_file_set_string(keys, kGroup, G_KEY_FILE_DESKTOP_KEY_NAME, displayName(path).c_str());
@@ -138,8 +167,7 @@ bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_
   g_key_file_set_boolean(keys, kGroup, kHiddenKey, hidden ? TRUE : FALSE);
   g_key_file_set_int64(keys, kGroup, kOrderKey, order);
   gsize length = 0;
-  gchar* data = g_key_file_to_data(keys, &length, nullptr);
-  g_key_file_free(keys);
+  g_autofree gchar* data = g_key_file_to_data(keys, &length, nullptr);
 
   std::string file;
   do {
@@ -148,17 +176,32 @@ bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_
                   kSuffix);
     file = folder_ + "/" + name;
   } while (g_file_test(file.c_str(), G_FILE_TEST_EXISTS));
+  return replaceFile(file, data, length, 0644, error);
+}
 
-  GError* writeError = nullptr;
-  auto flags =
-      durable_ ? GFileSetContentsFlags(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE)
-               : G_FILE_SET_CONTENTS_CONSISTENT;
-  gboolean written = g_file_set_contents_full(file.c_str(), data, static_cast<gssize>(length),
-                                              flags, 0644, &writeError);
-  g_free(data);
-  if (!written) {
-    *error = writeError->message;
-    g_error_free(writeError);
+bool LoginItemStore::replaceFile(const std::string& file, const gchar* data, gsize length,
+                                 mode_t mode, std::string* error) {
+  std::string temporary = folder_ + "/" + kTemporaryPrefix + "XXXXXX";
+  int fd = g_mkstemp_full(temporary.data(), O_WRONLY | O_CLOEXEC, static_cast<int>(mode));
+  if (fd < 0) {
+    *error = "cannot create a file in " + folder_;
+    return false;
+  }
+  fchmod(fd, mode);  // whatever the umask
+  bool written = true;
+  for (gsize done = 0; written && done < length;) {
+    ssize_t n = write(fd, data + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    if (written) done += static_cast<gsize>(n);
+  }
+  // The data reaches the disk before the name does, so a crash leaves the old
+  // file or the new one, never a short one.
+  if (written && durable_) written = fsync(fd) == 0;
+  written = close(fd) == 0 && written;
+  if (!written || rename(temporary.c_str(), file.c_str()) != 0) {
+    *error = "cannot write " + file;
+    g_unlink(temporary.c_str());
     return false;
   }
   if (durable_) syncFolder(folder_);

@@ -6,20 +6,26 @@
 // The order of the list is kept in X-Hushmoor-Order (new items get one more
 // than the largest), the path in X-Hushmoor-Path and the hidden flag in
 // X-Hushmoor-Hidden (Hidden=true would mean "this entry is deleted").
-// Each entry is written atomically (temporary file, fsync, rename), so a crash
-// leaves either the old state or the new one.
+// Each entry is written atomically (a temporary file of our own name, fsync,
+// rename), so a crash leaves either the old state or the new one.
+//
+// Not thread-safe; System Events uses it from its main loop only.
 #pragma once
+
+#include <glib.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace systemevents {
 
 struct LoginItem {
-  std::optional<std::string> path;  // missing when the entry has lost its path key
-  std::optional<bool> hidden;       // missing or unreadable: not known
+  std::string path;
+  std::optional<bool> hidden;  // missing or unreadable: not known
   std::int64_t order = 0;
   std::string file;
 };
@@ -29,10 +35,13 @@ class LoginItemStore {
   explicit LoginItemStore(std::string autostartFolder, bool durable = true);
 
   const std::string& folder() const { return folder_; }
-  // The items in list order. Entries that cannot be read as key files are
-  // left out (and reported on standard error).
+  // The items in list order. Entries that cannot be read as key files, or
+  // that have no readable path, are left out (and reported once each on
+  // standard error); their files are not touched.
   std::vector<LoginItem> list() const;
   // Adds an item at the end; false with a message when it cannot be written.
+  // An entry without an order (hand-made or older) first gets the order of
+  // its place, so the new item comes after it.
   bool append(const std::string& path, bool hidden, std::string* error);
   // Writes an item with a given order, without reading the list first; for
   // filling a store quickly in tests and benchmarks.
@@ -40,14 +49,22 @@ class LoginItemStore {
   // Removes the item at a 0-based index of list(); false when there is none
   // or it cannot be removed.
   bool removeAt(std::size_t index, std::string* error);
-  // Removes temporary files that an interrupted write left behind.
+  // Removes the temporary files that an interrupted write left behind, and
+  // nothing else. Call only while holding System Events' single-instance
+  // lock: another instance may be writing one.
   void removeLeftovers() const;
 
   static constexpr const char* kFilePrefix = "hushmoor-login-item-";
 
  private:
+  bool giveOrder(const std::string& file, std::int64_t order, std::string* error);
+  bool replaceFile(const std::string& file, const gchar* data, gsize length, mode_t mode,
+                   std::string* error);
+  void reportOnce(const std::string& file, const std::string& message) const;
+
   std::string folder_;
   bool durable_;
+  mutable std::set<std::string> reported_;  // files already reported as skipped
 };
 
 }  // namespace systemevents

@@ -43,9 +43,9 @@ bool isEveryLoginItem(const AEDesc& spec) {
 OSStatus putItemRecord(AEDescList* list, const LoginItem& item) {
   ScopedAEDesc record;
   OSStatus err = AECreateList(nullptr, 0, true, &record);
-  if (err == noErr && item.path) {
-    err = AEPutParamPtr(&record, pLoginItemPath, typeUTF8Text, item.path->data(),
-                        static_cast<Size>(item.path->size()));
+  if (err == noErr) {
+    err = AEPutParamPtr(&record, pLoginItemPath, typeUTF8Text, item.path.data(),
+                        static_cast<Size>(item.path.size()));
   }
   if (err == noErr && item.hidden) {
     Boolean hidden = *item.hidden ? 1 : 0;
@@ -182,11 +182,10 @@ OSStatus SystemEventsHandler::deleteElement(const AppleEvent& event) {
   if ((err = AEGetParamPtr(&spec.get(), keyAEKeyData, typeSInt32, nullptr, &index, sizeof index,
                            nullptr)) != noErr)
     return err;
-  auto count = static_cast<long>(store_.list().size());
-  long position = index > 0 ? index : count + index + 1;  // -1 is the last item
-  if (index == 0 || position < 1 || position > count) return errAENoSuchObject;
+  // Element numbers count from 1; nothing asks for one counted from the end.
+  if (index < 1 || static_cast<std::size_t>(index) > store_.list().size()) return errAENoSuchObject;
   std::string error;
-  if (!store_.removeAt(static_cast<std::size_t>(position - 1), &error)) {
+  if (!store_.removeAt(static_cast<std::size_t>(index - 1), &error)) {
     reportProblem("cannot remove login item: %s", error.c_str());
     return errAENoSuchObject;
   }

@@ -1,7 +1,7 @@
 // System Events' answers to the login-item events:
 //   'core'/'getd' of the 'pALL' of every 'logi': a list of records {ppth, hidn}
 //   'core'/'crel' of a 'logi' with 'prdt' {ppth, hidn} at the end of the list
-//   'core'/'delo' of the 'logi' at a 1-based index (negative counts from the end)
+//   'core'/'delo' of the 'logi' at a 1-based index
 // plus 'aevt'/'quit' and the control event of SystemEventsControl.h. Anything
 // else, or anything malformed, is answered with an 'errn'.
 #pragma once

@@ -69,7 +69,6 @@ int main() {
   gchar* folder = g_build_filename(g_get_user_config_dir(), "autostart", nullptr);
   systemevents::LoginItemStore store(folder);
   g_free(folder);
-  store.removeLeftovers();
   systemevents::SystemEventsHandler handler(store, initialFailure());
 
   Service service;
@@ -90,6 +89,9 @@ int main() {
     g_main_loop_unref(service.loop);
     return err == kAECreatorAlreadyServedErr ? 0 : 1;
   }
+  // Only now, with the single-instance lock held, is no other System Events
+  // writing: a temporary file left in the folder is a crash's leftover.
+  store.removeLeftovers();
   g_unix_signal_add(SIGTERM, &quitLoop, &service);
   g_unix_signal_add(SIGINT, &quitLoop, &service);
   if (service.idleQuit > 0) g_timeout_add_seconds(1, &checkIdle, &service);

@@ -1,18 +1,21 @@
-// The event transport between processes: replies, time-outs, peers that die
-// and peers of another user.
+// The event transport between processes: replies matched to requests, frames
+// that are not ours, peers of another user, the runtime folder.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/fsuid.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <thread>
 
 #include "platform/applevents/AEEventServer.h"
+#include "platform/applevents/AEFlatten.h"
+#include "platform/applevents/AEFrame.h"
 #include "platform/applevents/AERuntimeFolder.h"
 #include "platform/applevents/AESend.h"
 #include "platform/applevents/ScopedAEDesc.h"
@@ -20,67 +23,49 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr OSType kTestCreator = FOUR_CHAR_CODE("test");
 
 // An event server running on its own thread and main context.
-class ThreadedServer {
- public:
-  explicit ThreadedServer(AEEventHandlerFn handler, OSType creator = kTestCreator) {
-    context_ = g_main_context_new();
-    status_ = AEEventServer::create(creator, std::move(handler), context_, &server_);
-    if (status_ == noErr) {
-      thread_ = std::thread([this] {
-        while (!stop_) g_main_context_iteration(context_, TRUE);
-      });
-    }
+struct ThreadedServer {
+  explicit ThreadedServer(AEEventHandlerFn handler)
+      : status(AEEventServer::create(kTestCreator, std::move(handler), context, &server)) {
+    thread = std::thread([this] {
+      while (!stop) g_main_context_iteration(context, TRUE);
+    });
   }
   ~ThreadedServer() {
-    if (thread_.joinable()) {
-      stop_ = true;
-      g_main_context_wakeup(context_);
-      thread_.join();
-    }
-    server_.reset();
-    g_main_context_unref(context_);
+    stop = true;
+    g_main_context_wakeup(context);
+    thread.join();
+    server.reset();
+    g_main_context_unref(context);
   }
-  OSStatus status() const { return status_; }
-  AEEventServer& server() { return *server_; }
-
- private:
-  GMainContext* context_;
-  std::unique_ptr<AEEventServer> server_;
-  OSStatus status_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  GMainContext* context = g_main_context_new();
+  std::unique_ptr<AEEventServer> server;
+  OSStatus status;
+  std::atomic<bool> stop{false};
+  std::thread thread;
 };
 
-OSStatus makeEvent(pid_t pid, AEEventID id, AppleEvent* event) {
+void makeEvent(pid_t pid, AEEventID id, SInt32 value, AppleEvent* event) {
   UInt32 psn[2] = {kPSNHighHalfOfProcesses, UInt32(pid)};
   ScopedAEDesc target;
   AECreateDesc(typeProcessSerialNumber, psn, 8, &target);
-  return AECreateAppleEvent(kAECoreSuite, id, &target.get(), kAutoGenerateReturnID,
-                            kAnyTransactionID, event);
+  AECreateAppleEvent(kAECoreSuite, id, &target.get(), kAutoGenerateReturnID, kAnyTransactionID,
+                     event);
+  AEPutParamPtr(event, keyDirectObject, typeSInt32, &value, 4);
 }
 
-// Echoes the direct object back, doubled for a 'long'.
-void echo(const AppleEvent& event, AppleEvent* reply) {
+SInt32 valueOf(const AppleEvent& event) {
   SInt32 value = 0;
-  if (AEGetParamPtr(&event, keyDirectObject, typeSInt32, nullptr, &value, 4, nullptr) == noErr) {
-    value *= 2;
-    AEPutParamPtr(reply, keyDirectObject, typeSInt32, &value, 4);
-  }
+  AEGetParamPtr(&event, keyDirectObject, typeSInt32, nullptr, &value, 4, nullptr);
+  return value;
 }
 
-class AETransport : public ::testing::Test {
- protected:
-  TemporaryUserEnvironment environment_;
-};
-
-// Where a process of this pid would publish itself under the test creator.
-std::string socketPath(pid_t pid) {
-  return ae_runtime::folder().value_or("/nonexistent") + "/" +
-         ae_runtime::socketName(pid, kTestCreator);
+// Echoes the direct object back, doubled.
+void echo(const AppleEvent& event, AppleEvent* reply) {
+  SInt32 value = valueOf(event) * 2;
+  AEPutParamPtr(reply, keyDirectObject, typeSInt32, &value, 4);
 }
 
 // A Unix socket bound at the path (or connected to it); -1 on failure.
@@ -95,184 +80,162 @@ int unixSocket(const std::string& path, bool connectToIt = false) {
   return -1;
 }
 
-// A child process that runs serve(readyFd); returned once it has written to
-// readyFd (-1 when it ended before that).
-template <class Serve>
-pid_t forkPeer(Serve serve) {
-  int ready[2];
-  if (pipe(ready) != 0) return -1;
-  pid_t child = fork();
-  if (child == 0) {
-    close(ready[0]);
-    serve(ready[1]);
-    _exit(0);
-  }
-  close(ready[1]);
-  char byte;
-  bool ok = read(ready[0], &byte, 1) == 1;
-  close(ready[0]);
-  if (ok) return child;
-  waitpid(child, nullptr, 0);
-  return -1;
+std::string publishedPath(pid_t pid, OSType creator = kTestCreator) {
+  return ae_runtime::folder().value_or("/nonexistent") + "/" + ae_runtime::socketName(pid, creator);
 }
+
+class AETransport : public ::testing::Test {
+ protected:
+  TemporaryUserEnvironment environment_;
+};
 
 TEST_F(AETransport, RepliesMatchTheirRequests) {
   ThreadedServer server(echo);
-  ASSERT_EQ(server.status(), noErr);
+  ASSERT_EQ(server.status, noErr);
   UInt64 before = AEGetEventsSentCount();
-  for (SInt32 i = 1; i <= 20; ++i) {
-    ScopedAEDesc event, reply;
-    ASSERT_EQ(makeEvent(getpid(), kAEGetData, &event), noErr);
-    AEPutParamPtr(&event, keyDirectObject, typeSInt32, &i, 4);
+  for (SInt32 i = 1; i <= 5; ++i) {
+    ScopedAEDesc event, reply, quiet;
+    makeEvent(getpid(), kAEGetData, i, &event);
     ASSERT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), noErr);
-    SInt32 doubled = 0;
-    ASSERT_EQ(
-        AEGetParamPtr(&reply.get(), keyDirectObject, typeSInt32, nullptr, &doubled, 4, nullptr),
-        noErr);
-    EXPECT_EQ(doubled, 2 * i);
+    EXPECT_EQ(valueOf(reply.get()), 2 * i);
     // A no-reply event between them must not disturb the pairing.
-    ScopedAEDesc quiet;
-    makeEvent(getpid(), kAEDelete, &quiet);
+    makeEvent(getpid(), kAEDelete, 0, &quiet);
     ASSERT_EQ(AESendMessage(&quiet.get(), nullptr, kAENoReply, 300), noErr);
   }
-  EXPECT_EQ(AEGetEventsSentCount() - before, 40u);
+  EXPECT_EQ(AEGetEventsSentCount() - before, 10u);
+  ThreadedServer second(echo);
+  EXPECT_EQ(second.status, kAECreatorAlreadyServedErr) << "one server per creator";
 }
 
-TEST_F(AETransport, SendModesAndAddressesAreChecked) {
-  ScopedAEDesc event, reply, noAddress;
-  makeEvent(getpid(), kAEGetData, &event);
-  EXPECT_EQ(AESendMessage(&event.get(), &reply, kAEQueueReply, 60), errAEUnknownSendMode);
-  EXPECT_EQ(AESendMessage(&event.get(), nullptr, kAEWaitReply, 60), paramErr);
-  AECreateAppleEvent(kAECoreSuite, kAEGetData, nullptr, kAutoGenerateReturnID, 0, &noAddress);
-  EXPECT_EQ(AESendMessage(&noAddress.get(), &reply, kAEWaitReply, 60), errAEUnknownAddressType);
-  EXPECT_EQ(reply.type(), typeNull);
-}
-
-TEST_F(AETransport, AProcessThatIsNotRunningIsNotFound) {
-  pid_t child = fork();
-  if (child == 0) _exit(0);
-  waitpid(child, nullptr, 0);
-  ScopedAEDesc event, reply;
-  makeEvent(child, kAEGetData, &event);
-  EXPECT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), procNotFound);
-}
-
-TEST_F(AETransport, APeerThatNeverAnswersTimesOutOnTime) {
-  // A published socket that accepts connections (the backlog) but never reads.
-  std::string path = socketPath(getpid());
-  int fd = unixSocket(path);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(listen(fd, 4), 0);
-
-  ScopedAEDesc event, reply;
-  makeEvent(getpid(), kAEGetData, &event);
-  auto start = Clock::now();
-  EXPECT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), errAETimeout);
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  // 300 ticks are 5 seconds; the bound above is generous for a loaded machine
-  // but would catch a call that hangs on.
-  EXPECT_GE(seconds, 4.9);
-  EXPECT_LT(seconds, 30.0);
-  EXPECT_EQ(reply.type(), typeNull);
-  close(fd);
-  unlink(path.c_str());
-}
-
-TEST_F(AETransport, APeerThatDiesMidRequestEndsTheCall) {
-  // The child publishes itself under its own pid, reads part of a request and dies.
-  pid_t child = forkPeer([](int ready) {
-    int fd = unixSocket(socketPath(getpid()));
-    if (fd < 0 || listen(fd, 1) != 0 || write(ready, "x", 1) != 1) _exit(2);
-    // Look-ups probe the socket with empty connections; the request is the
-    // first connection that carries data.
-    for (;;) {
-      int connection = accept(fd, nullptr, nullptr);
-      char header[8];
-      if (read(connection, header, sizeof header) > 0) _exit(0);  // gone before answering
-      close(connection);
+TEST_F(AETransport, AnAnswerToAnotherRequestIsNotTakenAsTheReply) {
+  // A peer that answers every request first with a stale answer (another
+  // return ID, value 1), then with the right one (value 2).
+  int listener = unixSocket(publishedPath(getpid()));
+  ASSERT_GE(listener, 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  std::thread peer([listener] {
+    std::vector<UInt8> payload;
+    UInt8 flags;
+    int fd;
+    do {  // look-ups probe with empty connections first
+      fd = accept(listener, nullptr, nullptr);
+    } while (ae_frame::readFrame(fd, &payload, &flags, ae_frame::kNoDeadline) !=
+                 ae_frame::IOResult::Done &&
+             close(fd) == 0);
+    ScopedAEDesc request;
+    AEReturnID id = 0;
+    AEUnflattenFromBytes(payload.data(), payload.size(), &request);
+    AEGetAttributePtr(&request.get(), keyReturnIDAttr, typeSInt16, nullptr, &id, 2, nullptr);
+    for (SInt32 value : {1, 2}) {
+      ScopedAEDesc answer;
+      AECreateAppleEvent(kCoreEventClass, kAEAnswer, nullptr, AEReturnID(id + 2 - value), 0,
+                         &answer);
+      AEPutParamPtr(&answer, keyDirectObject, typeSInt32, &value, 4);
+      std::vector<UInt8> flat;
+      AEFlattenToBytes(&answer.get(), &flat);
+      auto frame = ae_frame::encode(flat, 0);
+      ae_frame::writeAll(fd, frame.data(), frame.size(), ae_frame::kNoDeadline);
     }
+    close(fd);
   });
-  ASSERT_GT(child, 0);
   ScopedAEDesc event, reply;
-  makeEvent(child, kAEGetData, &event);
-  auto start = Clock::now();
-  EXPECT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 600), connectionInvalid);
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));  // not left waiting for the time-out
-  waitpid(child, nullptr, 0);
+  makeEvent(getpid(), kAEGetData, 0, &event);
+  EXPECT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), noErr);
+  EXPECT_EQ(valueOf(reply.get()), 2);
+  peer.join();
+  close(listener);
 }
 
-TEST_F(AETransport, APeerOfAnotherUserIsRefused) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to run a peer as nobody";
-  std::string path = socketPath(getpid());
-  // The socket is bound here, then the peer becomes nobody before it listens,
-  // so the connection's peer credentials are nobody's.
-  pid_t child = forkPeer([&path](int ready) {
-    int fd = unixSocket(path);
-    if (fd < 0 || setgid(65534) != 0 || setuid(65534) != 0 || listen(fd, 1) != 0 ||
-        write(ready, "x", 1) != 1)
-      _exit(5);
-    for (;;) {  // look-ups probe first; serve every connection until killed
-      int connection = accept(fd, nullptr, nullptr);
-      char buffer[64];
-      while (read(connection, buffer, sizeof buffer) > 0) {
-      }
-      close(connection);
-    }
-  });
-  ASSERT_GT(child, 0);
-  ScopedAEDesc event, reply;
-  makeEvent(getpid(), kAEGetData, &event);
-  EXPECT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), errAEPrivilegeError);
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  unlink(path.c_str());
-}
-
-TEST_F(AETransport, TheServerRefusesClientsOfAnotherUser) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to connect as nobody";
+TEST_F(AETransport, TheServerDropsAClientWhoseFramesAreNotOurs) {
   ThreadedServer server(echo);
-  ASSERT_EQ(server.status(), noErr);
-  std::string path = server.server().socketPath();
+  ASSERT_EQ(server.status, noErr);
+  ScopedAEDesc event;
+  makeEvent(getpid(), kAEGetData, 1, &event);
+  std::vector<UInt8> flat;
+  ASSERT_EQ(AEFlattenToBytes(&event.get(), &flat), noErr);
+  const auto good = ae_frame::encode(flat, ae_frame::kFlagReplyWanted);
+  auto reserved = good, huge = good;
+  reserved[5] = 1;
+  huge.resize(ae_frame::kHeaderSize);
+  for (int i = 0; i < 4; ++i) huge[i] = UInt8((kAEFlatMaxMessageSize + 6) >> (24 - 8 * i));
+  for (const auto& [why, frame] :
+       {std::pair{"a reserved byte set", reserved}, {"too long", huge}}) {
+    int fd = unixSocket(server.server->socketPath(), true);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, frame.data(), frame.size()), ssize_t(frame.size()));
+    pollfd p{fd, POLLIN, 0};
+    char byte;
+    if (poll(&p, 1, 5000) == 1)
+      EXPECT_EQ(read(fd, &byte, 1), 0) << why << ": closed without an answer";
+    else
+      ADD_FAILURE() << why << ": the connection stays open";
+    close(fd);
+  }
+}
+
+TEST_F(AETransport, PeersOfAnotherUserAreRefusedBothWays) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run a peer as nobody";
+  ThreadedServer server(echo);
+  ASSERT_EQ(server.status, noErr);
   pid_t child = fork();
   if (child == 0) {
     // Effective user nobody (what the server sees), while file access stays root's.
     if (setresgid(65534, 65534, 0) != 0 || setresuid(65534, 65534, 0) != 0) _exit(5);
     setfsuid(0);
-    int fd = unixSocket(path, true);
-    if (fd < 0) _exit(6);
+    int fd = unixSocket(server.server->socketPath(), true);
     char buffer[8];
     // The server closes the connection at once: end of file, not a hang.
-    _exit(read(fd, buffer, sizeof buffer) == 0 ? 0 : 7);
+    _exit(fd >= 0 && read(fd, buffer, sizeof buffer) == 0 ? 0 : 7);
   }
   int status = 0;
   waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(server.server().refusedPeers(), 1u);
-}
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(server.server->refusedPeers(), 1u);
 
-TEST_F(AETransport, AnEventToAProcessStillStartingIsDeliveredWhenItIsReady) {
-  std::unique_ptr<ThreadedServer> late;
-  std::thread starter([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    late = std::make_unique<ThreadedServer>(echo);
-  });
+  // A socket bound here whose listener then becomes nobody: the peer
+  // credentials of a connection to it are nobody's.
+  const std::string path = publishedPath(getppid());
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  int fd = unixSocket(path);
+  child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0 || listen(fd, 4) != 0) _exit(5);
+    write(ready[1], "x", 1);
+    for (;;) close(accept(fd, nullptr, nullptr));
+  }
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
   ScopedAEDesc event, reply;
-  makeEvent(getpid(), kAEGetData, &event);
-  SInt32 value = 21;
-  AEPutParamPtr(&event, keyDirectObject, typeSInt32, &value, 4);
-  EXPECT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), noErr);
-  starter.join();
-  SInt32 doubled = 0;
-  AEGetParamPtr(&reply.get(), keyDirectObject, typeSInt32, nullptr, &doubled, 4, nullptr);
-  EXPECT_EQ(doubled, 42);
+  makeEvent(getppid(), kAEGetData, 1, &event);
+  EXPECT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), errAEPrivilegeError);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  close(fd);
+  close(ready[0]);
+  close(ready[1]);
 }
 
-TEST_F(AETransport, OneServerPerCreator) {
-  ThreadedServer first(echo);
-  ASSERT_EQ(first.status(), noErr);
-  ThreadedServer second(echo);
-  EXPECT_EQ(second.status(), kAECreatorAlreadyServedErr);
+TEST_F(AETransport, TheRuntimeFolderIsPrivateAndStaleSocketsAreNotListed) {
+  auto folder = ae_runtime::folder();
+  ASSERT_TRUE(folder);
+  chmod(folder->c_str(), 0777);
+  ASSERT_TRUE(ae_runtime::folder());
+  struct stat st;
+  stat(folder->c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0700u) << "loosened permissions are tightened again";
+
+  // A live pid whose socket no longer listens (the pid was reused), and a
+  // listening one: only the second is a process.
+  int stale = unixSocket(publishedPath(getppid()));
+  int live = unixSocket(publishedPath(getpid()));
+  ASSERT_EQ(listen(live, 4), 0);
+  auto found = ae_runtime::publishedProcesses();
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].pid, getpid());
+  EXPECT_NE(access(publishedPath(getppid()).c_str(), F_OK), 0) << "the stale socket is removed";
+  close(stale);
+  close(live);
 }
 
 }  // namespace

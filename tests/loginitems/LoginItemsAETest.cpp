@@ -1,17 +1,18 @@
-// LoginItemsAE against a real System Events process in a private home.
+// LoginItemsAE: the conversion of System Events' records, the transport's
+// contract, and the three operations against a real System Events process.
 #include <glib.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "loginitems/LoginItemsAE.h"
-#include "platform/applevents/AERuntimeFolder.h"
+#include "loginitems/LoginItemsAEInternal.h"
 #include "platform/applevents/AESend.h"
+#include "platform/applevents/ScopedAEDesc.h"
 #include "systemevents/LoginItemStore.h"
 #include "systemevents/SystemEventsControl.h"
 #include "tests/support/TemporaryUserEnvironment.h"
@@ -20,32 +21,90 @@ namespace {
 
 using Items = std::vector<std::pair<std::string, bool>>;  // path, hidden
 
+// The records as plain values: path (with "/" at the end for a folder URL), hidden.
+Items valuesOf(CFArrayRef items) {
+  Items result;
+  for (CFIndex i = 0; i < CFArrayGetCount(items); ++i) {
+    auto dict = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(items, i));
+    EXPECT_EQ(CFDictionaryGetCount(dict), 2);
+    auto url = static_cast<CFURLRef>(CFDictionaryGetValue(dict, kLIAEURL));
+    auto hidden = static_cast<CFBooleanRef>(CFDictionaryGetValue(dict, kLIAEHidden));
+    result.emplace_back(url->path() + (url->isDirectory() ? "/" : ""),
+                        CFBooleanGetValue(hidden) != 0);
+  }
+  return result;
+}
+
+struct Field {
+  DescType type;
+  std::string data;
+};
+
+TEST(CreateCFArrayFromAEDescList, ConvertsWholeListsOrNothing) {
+  const Field yes{typeBoolean, "\x07"}, no{typeBoolean, std::string(1, '\0')};
+  const Field utxt{typeUnicodeText, std::string("/\0p\0\xE4\0", 6)};
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::optional<Field>, std::optional<Field>>> records;  // ppth, hidn
+    OSStatus status;
+    Items items;
+  } cases[] = {
+      {"hidden as any nonzero byte",
+       {{Field{typeUTF8Text, "/a b"}, yes}, {Field{typeUTF8Text, "/c"}, no}},
+       noErr,
+       {{"/a b", true}, {"/c", false}}},
+      {"missing or unreadable hidden is false",
+       {{Field{typeUTF8Text, "/x"}, std::nullopt},
+        {Field{typeUTF8Text, "/y"}, Field{typeSInt32, std::string("\2\0\0\0", 4)}}},
+       noErr,
+       {{"/x", false}, {"/y", false}}},
+      {"path as Unicode text; an existing folder",
+       {{utxt, {}}, {Field{typeUTF8Text, "/tmp"}, {}}},
+       noErr,
+       {{"/p\xC3\xA4", false}, {"/tmp/", false}}},
+      {"a path that is not text", {{Field{typeSInt32, "1234"}, {}}}, errAECoercionFail, {}},
+      {"no path", {{Field{typeUTF8Text, "/x"}, {}}, {std::nullopt, yes}}, errAEDescNotFound, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedAEDesc list;
+    AECreateList(nullptr, 0, false, &list);
+    for (const auto& [path, hidden] : c.records) {
+      ScopedAEDesc record;
+      AECreateList(nullptr, 0, true, &record);
+      if (path)
+        AEPutParamPtr(&record, pLoginItemPath, path->type, path->data.data(),
+                      Size(path->data.size()));
+      if (hidden)
+        AEPutParamPtr(&record, pLoginItemHidden, hidden->type, hidden->data.data(),
+                      Size(hidden->data.size()));
+      AEPutDesc(&list, 0, &record.get());
+    }
+    CFArrayRef items = nullptr;
+    EXPECT_EQ(CreateCFArrayFromAEDescList(&list.get(), &items), c.status);
+    EXPECT_EQ(items != nullptr, c.status == noErr) << "the whole list or none";
+    if (items == nullptr) continue;
+    EXPECT_EQ(valuesOf(items), c.items);
+    CFRelease(items);
+  }
+}
+
 class LoginItemsAETest : public ::testing::Test {
  protected:
   // The login items as plain values; fails the test when the call fails.
   Items copyItems() {
     CFArrayRef items = nullptr;
-    OSStatus err = LIAECopyLoginItems(&items);
-    EXPECT_EQ(err, noErr);
-    Items result;
-    if (err != noErr) return result;
-    for (CFIndex i = 0; i < CFArrayGetCount(items); ++i) {
-      auto dict = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(items, i));
-      EXPECT_EQ(CFDictionaryGetCount(dict), 2);
-      auto url = static_cast<CFURLRef>(CFDictionaryGetValue(dict, CFSTR("URL")));
-      auto hidden = static_cast<CFBooleanRef>(CFDictionaryGetValue(dict, CFSTR("Hidden")));
-      result.emplace_back(url->path(), CFBooleanGetValue(hidden) != 0);
-    }
+    EXPECT_EQ(LIAECopyLoginItems(&items), noErr);
+    if (items == nullptr) return {};
+    Items result = valuesOf(items);
     CFRelease(items);
     return result;
   }
-
   std::string makeFile(const std::string& name) {
     std::string path = environment_.root() + "/" + name;
     std::ofstream(path) << "x";
     return path;
   }
-
   OSStatus addPath(const std::string& path, bool hide) {
     CFURLRef url = CFURLCreateFromFileSystemRepresentation(
         nullptr, reinterpret_cast<const UInt8*>(path.data()), CFIndex(path.size()), false);
@@ -53,87 +112,105 @@ class LoginItemsAETest : public ::testing::Test {
     CFRelease(url);
     return err;
   }
-
-  void writeEntry(const std::string& name, const std::string& keys) {
-    std::string folder = environment_.autostartFolder();
-    ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0700), 0);
-    std::ofstream(folder + "/hushmoor-login-item-" + name + ".desktop")
-        << "[Desktop Entry]\nType=Application\nName=n\nExec=n\nX-Hushmoor-Login-Item=true\n"
-        << keys;
+  static bool systemEventsRuns() {
+    ProcessSerialNumber psn;
+    return SystemEventsFindRunning(&psn) == noErr;
   }
 
   TemporaryUserEnvironment environment_;
 };
 
-TEST_F(LoginItemsAETest, SystemEventsIsStartedWhenNotRunningAndFoundWhenRunning) {
-  ProcessSerialNumber psn;
-  ASSERT_EQ(SystemEventsFindRunning(&psn), procNotFound);
-  EXPECT_EQ(copyItems(), Items{}) << "no login items: an empty list";
-  ProcessSerialNumber started;
-  ASSERT_EQ(SystemEventsFindRunning(&started), noErr);
-  EXPECT_TRUE(copyItems().empty());
-  ProcessSerialNumber again;
-  ASSERT_EQ(SystemEventsFindRunning(&again), noErr);
-  EXPECT_EQ(again.lowLongOfPSN, started.lowLongOfPSN) << "the running one was used";
-}
-
 TEST_F(LoginItemsAETest, AddListAndRemoveByIndexWithOneEventEach) {
-  std::string a = makeFile("a item"), b = makeFile("b\nitem"), c = makeFile("c 'item'");
+  std::string a = makeFile("a item"), b = makeFile("b\nit\xC3\xA9m"), c = makeFile("c 'item'");
   UInt64 before = AEGetEventsSentCount();
+  EXPECT_EQ(addPath(environment_.root() + "/does not exist", false), fnfErr);
+  EXPECT_EQ(AEGetEventsSentCount(), before) << "a missing file sends nothing";
+  EXPECT_FALSE(systemEventsRuns());
   ASSERT_EQ(addPath(a, false), noErr);
   ASSERT_EQ(addPath(b, true), noErr);
   ASSERT_EQ(addPath(c, false), noErr);
   ASSERT_EQ(addPath(a, false), noErr);  // the same path twice is two items
   EXPECT_EQ(copyItems(), (Items{{a, false}, {b, true}, {c, false}, {a, false}}));
   EXPECT_EQ(LIAERemove(0), noErr) << "index 0 is System Events' item 1";
-  EXPECT_EQ(copyItems(), (Items{{b, true}, {c, false}, {a, false}}));
   EXPECT_EQ(LIAERemove(2), noErr);
   EXPECT_EQ(LIAERemove(2), errAENoSuchObject);
   EXPECT_EQ(copyItems(), (Items{{b, true}, {c, false}}));
-  EXPECT_EQ(AEGetEventsSentCount() - before, 10u) << "7 changes and 3 listings";
+  EXPECT_EQ(AEGetEventsSentCount() - before, 9u) << "7 changes and 2 listings";
 }
 
-TEST_F(LoginItemsAETest, AnAddedBundleIsListedAndIsAValidDesktopEntry) {
-  std::string bundle = environment_.root() + "/My App.app";
-  ASSERT_EQ(g_mkdir_with_parents((bundle + "/Contents/MacOS").c_str(), 0700), 0);
-  ASSERT_EQ(addPath(bundle, false), noErr);
-  EXPECT_EQ(copyItems(), (Items{{bundle, false}}));
-  systemevents::LoginItemStore store(environment_.autostartFolder());
-  auto entries = store.list();
-  ASSERT_EQ(entries.size(), 1u);
-  if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
-    EXPECT_EQ(std::system(("desktop-file-validate '" + entries[0].file + "'").c_str()), 0);
+TEST_F(LoginItemsAETest, AnIndexPastTheElementNumbersRemovesNothing) {
+  std::string a = makeFile("a");
+  ASSERT_EQ(addPath(a, false), noErr);
+  const struct {
+    CFIndex index;
+    UInt64 events;
+  } cases[] = {{2147483646, 1}, {2147483647, 0}, {4294967294, 0}, {4294967295, 0}};
+  for (const auto& c : cases) {
+    UInt64 before = AEGetEventsSentCount();
+    EXPECT_EQ(LIAERemove(c.index), errAENoSuchObject) << c.index;
+    EXPECT_EQ(AEGetEventsSentCount() - before, c.events) << c.index;
   }
+  EXPECT_EQ(copyItems(), (Items{{a, false}}));
 }
 
-TEST_F(LoginItemsAETest, AURLOfAMissingFileIsRefusedWithoutSendingAnything) {
-  UInt64 before = AEGetEventsSentCount();
-  EXPECT_EQ(addPath(environment_.root() + "/does not exist", false), fnfErr);
-  EXPECT_EQ(AEGetEventsSentCount(), before);
-  ProcessSerialNumber psn;
-  EXPECT_EQ(SystemEventsFindRunning(&psn), procNotFound) << "System Events was not even started";
-}
-
-TEST_F(LoginItemsAETest, AMissingHiddenPropertyMeansNotHidden) {
-  writeEntry("nohidden", "X-Hushmoor-Path=/x\nX-Hushmoor-Order=1\n");
-  writeEntry("badhidden", "X-Hushmoor-Path=/y\nX-Hushmoor-Hidden=perhaps\nX-Hushmoor-Order=2\n");
-  EXPECT_EQ(copyItems(), (Items{{"/x", false}, {"/y", false}}));
-}
-
-TEST_F(LoginItemsAETest, AMissingPathPropertyFailsTheWholeList) {
-  writeEntry("fine", "X-Hushmoor-Path=/x\nX-Hushmoor-Order=1\n");
-  writeEntry("nopath", "X-Hushmoor-Hidden=true\nX-Hushmoor-Order=2\n");
-  CFArrayRef items = nullptr;
-  EXPECT_EQ(LIAECopyLoginItems(&items), errAEDescNotFound);
-  EXPECT_EQ(items, nullptr);
-}
-
-TEST_F(LoginItemsAETest, PathsLongerThan1023BytesAreCut) {
-  std::string longPath = "/" + std::string(1500, 'p');
+TEST_F(LoginItemsAETest, EntriesAreListedAsTheStoreHoldsThem) {
   systemevents::LoginItemStore store(environment_.autostartFolder());
-  std::string error;
+  std::string longPath = "/" + std::string(1500, 'p'), error;
   ASSERT_TRUE(store.append(longPath, false, &error)) << error;
-  EXPECT_EQ(copyItems(), (Items{{longPath.substr(0, 1023), false}}));
+  std::ofstream(environment_.autostartFolder() + "/hushmoor-login-item-hand.desktop")
+      << "[Desktop Entry]\nX-Hushmoor-Login-Item=true\nX-Hushmoor-Path=/y\n"
+         "X-Hushmoor-Hidden=perhaps\nX-Hushmoor-Order=2\n";
+  std::ofstream(environment_.autostartFolder() + "/hushmoor-login-item-nopath.desktop")
+      << "[Desktop Entry]\nX-Hushmoor-Login-Item=true\nX-Hushmoor-Hidden=true\n";
+  EXPECT_EQ(copyItems(), (Items{{longPath.substr(0, 1023), false}, {"/y", false}}))
+      << "a path cut to 1023 bytes, an unreadable hidden flag false, an entry without path left "
+         "out";
+}
+
+// Events the client never sends, sent by hand: System Events refuses element
+// numbers below 1 and any place but the end, and names the item it made.
+TEST_F(LoginItemsAETest, SystemEventsRefusesWhatItCannotDoAndNamesWhatItMade) {
+  std::string a = makeFile("a");
+  ASSERT_EQ(addPath(a, false), noErr);
+  for (SInt32 number : {0, -1, 2}) {
+    AEDesc key = nullDescriptor, null = nullDescriptor, spec = nullDescriptor;
+    AECreateDesc(typeSInt32, &number, 4, &key);
+    CreateObjSpecifier(kLoginItemClass, &null, formAbsolutePosition, &key, true, &spec);
+    EXPECT_EQ(SendEventToSystemEventsWithParameters(kAECoreSuite, kAEDelete, nullptr,
+                                                    keyDirectObject, &spec, (AEKeyword)0),
+              errAENoSuchObject)
+        << number;
+    AEDisposeDescQ(&spec);
+  }
+  for (DescType position : {FOUR_CHAR_CODE("bgng"), FOUR_CHAR_CODE("hidn"), kAEEnd}) {
+    ScopedAEDesc logi, properties, record, location;
+    AppleEvent reply = nullDescriptor;
+    AECreateDesc(typeType, &kLoginItemClass, 4, &logi);
+    AECreateList(nullptr, 0, true, &properties);
+    AEPutParamPtr(&properties, pLoginItemPath, typeUTF8Text, a.data(), Size(a.size()));
+    const bool badHidden = position == pLoginItemHidden;  // 2 is no hidden flag
+    SInt32 two = 2;
+    if (badHidden) AEPutParamPtr(&properties, pLoginItemHidden, typeSInt32, &two, 4);
+    if (badHidden) position = kAEEnd;
+    const OSStatus expected = badHidden            ? errAECoercionFail
+                              : position == kAEEnd ? noErr
+                                                   : errAEEventNotHandled;
+    AECreateList(nullptr, 0, true, &record);
+    AEPutParamPtr(&record, keyAEObject, typeNull, nullptr, 0);
+    AEPutParamPtr(&record, keyAEPosition, typeEnumerated, &position, 4);
+    AECoerceDesc(&record.get(), typeInsertionLoc, &location);
+    OSStatus err = SendEventToSystemEventsWithParameters(
+        kAECoreSuite, kAECreateElement, &reply, keyAEObjectClass, &logi.get(), keyAEPropData,
+        &properties.get(), keyAEInsertHere, &location.get(), (AEKeyword)0);
+    EXPECT_EQ(err, expected);
+    ScopedAEDesc created;
+    SInt32 number = 0;
+    AEGetParamDesc(&reply, keyDirectObject, typeObjectSpecifier, &created);
+    AEGetParamPtr(&created.get(), keyAEKeyData, typeSInt32, nullptr, &number, 4, nullptr);
+    EXPECT_EQ(number, expected == noErr ? 2 : 0);
+    AEDisposeDescQ(&reply);
+  }
+  EXPECT_EQ(copyItems(), (Items{{a, false}, {a, false}}));
 }
 
 TEST_F(LoginItemsAETest, RefusalsOfSystemEventsBecomeTheStatus) {
@@ -162,16 +239,17 @@ TEST_F(LoginItemsAETest, RefusalsOfSystemEventsBecomeTheStatus) {
   EXPECT_TRUE(copyItems().empty()) << "nothing was added while refusing";
 }
 
-TEST_F(LoginItemsAETest, SystemEventsComesBackAfterQuittingWhenIdle) {
-  setenv(kSystemEventsIdleQuitVariable, "1", 1);
-  std::string a = makeFile("a");
-  ASSERT_EQ(addPath(a, false), noErr);
-  ProcessSerialNumber first;
-  ASSERT_EQ(SystemEventsFindRunning(&first), noErr);
-  auto pid = static_cast<pid_t>(first.lowLongOfPSN);
-  for (int i = 0; i < 400 && ae_runtime::processIsRunning(pid); ++i) usleep(10000);
-  ASSERT_FALSE(ae_runtime::processIsRunning(pid)) << "it quits after its idle time";
-  EXPECT_EQ(copyItems(), (Items{{a, false}}));
+// Each contract breaks before anything is sent.
+TEST(LoginItemsAEDeathTest, BrokenContractsAbortWithTheConditionFunctionAndModule) {
+  AppleEvent notNull = {typeSInt32, nullptr};
+  EXPECT_DEATH(
+      SendEventToSystemEventsWithParameters(kAECoreSuite, kAEGetData, &notNull, (AEKeyword)0),
+      "\\(reply == NULL\\) \\|\\| \\(reply->descriptorType == typeNull\\).*"
+      "SendEventToSystemEventsWithParameters.*LoginItemsAE.*line [0-9]+");
+  auto filled = reinterpret_cast<CFArrayRef>(kCFBooleanTrue);  // any non-NULL slot
+  EXPECT_DEATH(LIAECopyLoginItems(&filled), "\\*itemsPtr == NULL.*LIAECopyLoginItems");
+  EXPECT_DEATH(LIAEAddURLAtEnd(nullptr, false), "item != NULL.*LIAEAddURLAtEnd");
+  EXPECT_DEATH(LIAERemove(-1), "itemIndex >= 0.*LIAERemove");
 }
 
 }  // namespace

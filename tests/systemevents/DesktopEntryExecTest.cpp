@@ -1,4 +1,4 @@
-// Exec lines of login items.
+// Exec lines of login items: quoting, and what they start.
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>
@@ -20,16 +20,9 @@ TEST(DesktopEntryExec, ArgumentsAreQuotedAndReservedCharactersEscaped) {
   const struct {
     std::string in, out;
   } cases[] = {
-      {"/plain", "\"/plain\""},
-      {"/with space", "\"/with space\""},
-      {"/a\"quote", "\"/a\\\"quote\""},
-      {"/dollar$HOME", "\"/dollar\\$HOME\""},
-      {"/back`tick`", "\"/back\\`tick\\`\""},
-      {"/back\\slash", "\"/back\\\\slash\""},
-      {"/100%", "\"/100%%\""},
-      {"/%f", "\"/%%f\""},
-      {"/new\nline", "\"/new\nline\""},
-      {"/single'quote", "\"/single'quote\""},
+      {"/with space", "\"/with space\""}, {"/a\"quote", "\"/a\\\"quote\""},
+      {"/$HOME", "\"/\\$HOME\""},         {"/`tick`", "\"/\\`tick\\`\""},
+      {"/back\\s", "\"/back\\\\s\""},     {"/%f", "\"/%%f\""},
   };
   for (const auto& c : cases) EXPECT_EQ(quoteExecArgument(c.in), c.out) << c.in;
 }
@@ -80,20 +73,25 @@ bool runExecLine(const std::string& exec) {
 
 TEST(DesktopEntryExec, ExecLinesStartTheRightProgramForAwkwardNames) {
   TemporaryUserEnvironment environment;
-  const std::string names[] = {
-      "plain",     "with space",         "new\nline",
-      "tab\there", "trailing newline\n", "q\"uote 'single' $HOME %f `date` back\\slash",
-  };
+  const std::string root = environment.root(), marker = root + "/ran";
+  const std::string names[] = {"with space", "new\nline", "tab\there", "trailing newline\n",
+                               "q\"uote 'single' $HOME %f `date` back\\slash"};
   for (const auto& name : names) {
-    std::string program = environment.root() + "/" + name;
-    std::string marker = environment.root() + "/ran";
-    writeFile(program, "#!/bin/sh\ntouch '" + marker + "'\n", 0755);
-    std::string exec = execLineForPath(program);
-    for (unsigned char c : exec) EXPECT_GE(c, 0x20) << "no control characters in " << exec;
-    EXPECT_TRUE(runExecLine(exec)) << exec;
-    EXPECT_EQ(unlink(marker.c_str()), 0) << "did not run: " << exec;
-    unlink(program.c_str());
+    // A bundle runs its executable; a plain executable runs itself.
+    std::string bundle = root + "/" + name + ".app";
+    ASSERT_EQ(g_mkdir_with_parents((bundle + "/Contents/MacOS").c_str(), 0700), 0);
+    for (const std::string& program : {bundle + "/Contents/MacOS/" + name, root + "/" + name}) {
+      writeFile(program, "#!/bin/sh\ntouch '" + marker + "'\n", 0755);
+      std::string exec = execLineForPath(program == root + "/" + name ? program : bundle);
+      for (unsigned char c : exec) EXPECT_GE(c, 0x20) << "no control characters in " << exec;
+      EXPECT_TRUE(runExecLine(exec)) << exec;
+      EXPECT_EQ(unlink(marker.c_str()), 0) << "did not run: " << exec;
+      unlink(program.c_str());
+    }
   }
+  writeFile(root + "/notes.txt", "x", 0644);
+  for (const char* other : {"/notes.txt", "/gone"})
+    EXPECT_EQ(execLineForPath(root + other), "xdg-open " + quoteExecArgument(root + other));
 }
 
 }  // namespace
