@@ -8,7 +8,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), 'support'))
-from real_logind import Machine, unavailable  # noqa: E402
+from real_logind import Machine, main  # noqa: E402
 
 RADIO_OFF, RADIO_ON = (1, 1, 2, 1), (1, 1, 2, 0)  # rfkill1, WLAN, change, soft block
 
@@ -85,8 +85,4 @@ class EndToEnd(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    why = unavailable()
-    if why:
-        print('SKIPPED: the real systemd-logind cannot run here:', why)
-        sys.exit(1 if os.environ.get('CI') == 'true' else 77)
-    unittest.main()
+    main()

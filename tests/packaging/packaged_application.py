@@ -9,7 +9,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'linux', 'support'))
-from real_logind import Machine, unavailable  # noqa: E402
+from real_logind import Machine, main  # noqa: E402
 
 ROOT = os.environ['HUSHMOOR_UNPACKED_ROOT']
 APPS = os.path.join(ROOT, 'usr/lib/hushmoor/Applications')
@@ -35,8 +35,4 @@ class PackagedApplication(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    why = unavailable()
-    if why:
-        print('SKIPPED: the real systemd-logind cannot run here:', why)
-        sys.exit(1 if os.environ.get('CI') == 'true' else 77)
-    unittest.main()
+    main()

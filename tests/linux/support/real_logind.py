@@ -14,6 +14,8 @@ on this process's GLib main context: wait with Machine.until().
 
 import os
 import shutil
+import sys
+import unittest
 import signal
 import struct
 import subprocess
@@ -44,6 +46,16 @@ def unavailable():
     if subprocess.run(['unshare', '-m', 'true'], stderr=subprocess.DEVNULL).returncode != 0:
         return 'unshare -m is refused (no CAP_SYS_ADMIN in this container)'
     return None
+
+
+def main():
+    '''Runs the calling module's tests, or exits 77 (skipped) saying why the
+    real logind cannot run here; under CI=true that is a failure.'''
+    why = unavailable()
+    if why:
+        print('SKIPPED: the real systemd-logind cannot run here:', why)
+        sys.exit(1 if os.environ.get('CI') == 'true' else 77)
+    unittest.main(module='__main__')
 
 
 class Machine:
