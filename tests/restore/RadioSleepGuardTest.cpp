@@ -8,12 +8,10 @@
 #include "app/PowerHandler.h"
 #include "platform/corewlan/RadioSleepGuard.h"
 #include "platform/corewlan/RadioSleepRecord.h"
-#include "platform/corewlan/WirelessBackendSim.h"
 #include "platform/corewlan/WirelessRfkill.h"
 #include "platform/foundation/LogSinkCapture.h"
-#include "platform/foundation/SleeperSim.h"
-#include "platform/iokit/PowerSourceSim.h"
 #include "tests/support/FakeSysfs.h"
+#include "tests/support/ScopedSimulatedBackends.h"
 #include "tests/support/TemporaryUserEnvironment.h"
 
 namespace {
@@ -87,20 +85,17 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnOnlyARadioLeftSoftBlockedAndAlwaysR
 }
 
 TEST_F(RadioSleepGuardTest, TheRecordLastsFromTheSwitchOffForASleepToAWakeThatEndsIt) {
-  auto wireless = std::make_shared<SimulatedWirelessBackend>();
+  ScopedSimulatedBackends machine;
+  const auto& wireless = machine.wireless;
   std::vector<bool> recordedAtSwitch;
   wireless->setPowerObserver([&](bool) { recordedAtSwitch.push_back(recordExists()); });
-  auto power = std::make_shared<SimulatedPowerSource>();
-  installWirelessBackend(wireless);
-  installPowerSource(power);
-  installSleeper(std::make_shared<SimulatedSleeper>());
   powerConnection =
       IORegisterForSystemPower(nullptr, &powerNotificationPort, MySleepCallBack, &powerNotifier);
   CFRunLoopAddSource(CFRunLoopGetCurrent(),
                      IONotificationPortGetRunLoopSource(powerNotificationPort),
                      kCFRunLoopCommonModes);
   const auto handle = [&](uint32_t code) {
-    power->post(code);
+    machine.power->post(code);
     while (g_main_context_iteration(nullptr, FALSE)) {
     }
     return recordExists();
@@ -118,8 +113,6 @@ TEST_F(RadioSleepGuardTest, TheRecordLastsFromTheSwitchOffForASleepToAWakeThatEn
       << "written before it goes off";
   IOServiceClose(powerConnection);
   IONotificationPortDestroy(powerNotificationPort);
-  installPowerSource(nullptr);
-  installSleeper(nullptr);
   resetProcessWideState();
 }
 
