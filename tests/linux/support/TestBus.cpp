@@ -2,18 +2,11 @@
 // may own any name and call anything, as root may on a real system bus).
 #include "tests/linux/support/TestBus.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-
-#ifndef HUSHMOOR_DBUSMOCK_PYTHON
-#define HUSHMOOR_DBUSMOCK_PYTHON "/usr/bin/python3"
-#endif
 
 bool runUntil(const std::function<bool()>& condition, int limitMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
@@ -24,48 +17,33 @@ bool runUntil(const std::function<bool()>& condition, int limitMs) {
   return true;
 }
 
-pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
-                 std::string* error, const std::string& stderrFile, const std::string& stdoutFile) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+namespace {
+
+// Starts a child on the given system bus (if any), its output silenced and its
+// errors too when `quiet`; nullptr, and the reason, when it cannot start.
+GSubprocess* spawn(const std::vector<const char*>& argv, const std::string& bus, bool quiet,
+                   std::string* error) {
+  g_autoptr(GSubprocessLauncher) launcher = g_subprocess_launcher_new(GSubprocessFlags(
+      G_SUBPROCESS_FLAGS_STDOUT_SILENCE | (quiet ? G_SUBPROCESS_FLAGS_STDERR_SILENCE : 0)));
+  if (!bus.empty())
+    g_subprocess_launcher_setenv(launcher, "DBUS_SYSTEM_BUS_ADDRESS", bus.c_str(), TRUE);
+  std::vector<const char*> args = argv;
   args.push_back(nullptr);
-  g_auto(GStrv) env = g_get_environ();
-  for (const auto& entry : envChanges) {
-    const auto eq = entry.find('=');
-    env = eq == std::string::npos ? g_environ_unsetenv(env, entry.c_str())
-                                  : g_environ_setenv(env, entry.substr(0, eq).c_str(),
-                                                     entry.substr(eq + 1).c_str(), TRUE);
-  }
-  auto open = [](const std::string& file) {
-    return file.empty() ? -1 : ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  };
-  const int errFd = open(stderrFile), outFd = open(stdoutFile);
-  int flags = G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD;
-  if (outFd < 0) flags |= G_SPAWN_STDOUT_TO_DEV_NULL;
-  GPid pid = -1;
   g_autoptr(GError) gerror = nullptr;
-  g_spawn_async_with_pipes_and_fds(nullptr, args.data(), env, static_cast<GSpawnFlags>(flags),
-                                   nullptr, nullptr, -1, outFd, errFd, nullptr, nullptr, 0, &pid,
-                                   nullptr, nullptr, nullptr, &gerror);
-  for (int fd : {errFd, outFd})
-    if (fd >= 0) ::close(fd);
-  if (gerror != nullptr && error) *error = gerror->message;
-  return gerror != nullptr ? -1 : pid;
+  GSubprocess* child = g_subprocess_launcher_spawnv(launcher, args.data(), &gerror);
+  if (child == nullptr) *error = gerror->message;
+  return child;
 }
 
-std::optional<int> waitForExit(pid_t pid, int limitMs) {
-  int status = 0;
-  if (!runUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limitMs))
-    return std::nullopt;
-  return status;
+// SIGTERM, then waits for it to end.
+void stop(GSubprocess*& child) {
+  if (child == nullptr) return;
+  g_subprocess_send_signal(child, SIGTERM);
+  g_subprocess_wait(child, nullptr, nullptr);
+  g_clear_object(&child);
 }
 
-void stopChild(pid_t& pid) {
-  if (pid <= 0) return;
-  ::kill(pid, SIGTERM);
-  ::waitpid(pid, nullptr, 0);
-  pid = -1;
-}
+}  // namespace
 
 PrivateSystemBus::PrivateSystemBus() {
   g_autofree char* dir = g_dir_make_tmp("hushmoor-bus-XXXXXX", nullptr);
@@ -82,9 +60,9 @@ PrivateSystemBus::PrivateSystemBus() {
       << "</policy></busconfig>\n";
   // Its standard error only says that it cannot raise the fd limit when not
   // really root; a failure shows as a bus nobody can connect to.
-  pid_ = spawnChild({"dbus-daemon", "--nofork", "--config-file=" + dir_ + "/bus.conf"}, {}, &error_,
-                    "/dev/null");
-  if (pid_ < 0) return;
+  const std::string config = "--config-file=" + dir_ + "/bus.conf";
+  daemon_ = spawn({"dbus-daemon", "--nofork", config.c_str()}, "", true, &error_);
+  if (daemon_ == nullptr) return;
   runUntil([&] {
     connection_ = g_dbus_connection_new_for_address_sync(
         address_.c_str(),
@@ -101,7 +79,7 @@ PrivateSystemBus::~PrivateSystemBus() {
     g_dbus_connection_close_sync(connection_, nullptr, nullptr);
     g_object_unref(connection_);
   }
-  stopChild(pid_);
+  stop(daemon_);
   if (!dir_.empty()) std::filesystem::remove_all(dir_);
 }
 
@@ -117,11 +95,12 @@ std::string PrivateSystemBus::nameOwner(const char* name) const {
 
 MockLogind::MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec) : bus_(bus) {
   const std::string before = bus_.nameOwner("org.freedesktop.login1");
-  pid_ = spawnChild({HUSHMOOR_DBUSMOCK_PYTHON, "-m", "dbusmock", "--system", "--template",
-                     HUSHMOOR_MOCK_LOGIND_TEMPLATE, "-p",
-                     "{\"InhibitDelayMaxUSec\": " + std::to_string(inhibitDelayMaxUSec) + "}"},
-                    {"DBUS_SYSTEM_BUS_ADDRESS=" + bus.address()}, &error_);
-  if (pid_ < 0) return;
+  const std::string parameters =
+      "{\"InhibitDelayMaxUSec\": " + std::to_string(inhibitDelayMaxUSec) + "}";
+  process_ = spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
+                    HUSHMOOR_MOCK_LOGIND_TEMPLATE, "-p", parameters.c_str()},
+                   bus.address(), false, &error_);
+  if (process_ == nullptr) return;
   running_ = runUntil(
       [&] {
         return (owner_ = bus_.nameOwner("org.freedesktop.login1")) != before && !owner_.empty();
@@ -131,7 +110,7 @@ MockLogind::MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec) : bu
 }
 
 void MockLogind::stop() {
-  stopChild(pid_);
+  ::stop(process_);
   running_ = false;
   // Wait until the bus has seen it go, so a successor is a new owner.
   runUntil([&] { return bus_.nameOwner("org.freedesktop.login1") != owner_; });

@@ -3,10 +3,8 @@
 #pragma once
 
 #include <gio/gio.h>
-#include <sys/types.h>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,18 +12,6 @@
 // Iterates the thread-default main context until the condition holds;
 // false when it still does not after the limit (a hang guard, not a timing check).
 bool runUntil(const std::function<bool()>& condition, int limitMs = 10000);
-
-// Starts a child with environment changes ("NAME=value" sets, "NAME" removes),
-// standard error to stderrFile and output to stdoutFile (else /dev/null) when
-// named. Returns the pid, or -1.
-pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges,
-                 std::string* error, const std::string& stderrFile = "",
-                 const std::string& stdoutFile = "");
-// SIGTERM, then reaps it.
-void stopChild(pid_t& pid);
-// Reaps the child once it has ended, iterating the main context meanwhile;
-// its wait status, or nothing when it is still running after the limit.
-std::optional<int> waitForExit(pid_t pid, int limitMs = 10000);
 
 class PrivateSystemBus {
  public:
@@ -44,7 +30,7 @@ class PrivateSystemBus {
 
  private:
   std::string dir_, address_, error_;
-  pid_t pid_ = -1;
+  GSubprocess* daemon_ = nullptr;
   GDBusConnection* connection_ = nullptr;
 };
 
@@ -75,7 +61,7 @@ class MockLogind {
   GVariant* call(const char* interface, const char* method, GVariant* args, const char* replyType);
   PrivateSystemBus& bus_;
   std::string owner_;  // our unique name on the bus
-  pid_t pid_ = -1;
+  GSubprocess* process_ = nullptr;
   bool running_ = false;
   std::string error_;
 };
