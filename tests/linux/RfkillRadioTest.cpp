@@ -6,18 +6,14 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "platform/corewlan/WirelessRfkill.h"
 #include "tests/support/FakeSysfs.h"
-#include "tests/platform/WirelessBackendContract.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
 
 TEST(RfkillRadio, FindsTheInterfaceByNameAndEn1AsTheFirstWirelessOne) {
   FakeSysfs sys;
@@ -79,33 +75,4 @@ TEST(RfkillRadio, FailuresCarryErrnoAndSayWhat) {
   EXPECT_FALSE(WirelessRfkill(sys.paths()).radioPower("wlan0"));
 }
 
-// The backend, with this test playing the kernel: each request written is
-// applied to the tree, as the kernel does inside write().
-struct WithSysfs {
-  FakeSysfs sys;
-};
-class KernelPlayingRfkill : WithSysfs, public WirelessRfkill {
- public:
-  KernelPlayingRfkill() : WirelessRfkill(sys.paths()) { sys.add("wlp2s0", 3, "phy0", 0); }
-  bool setRadioPower(const std::string& name, bool on, std::shared_ptr<NSError>* error) override {
-    if (!WirelessRfkill::setRadioPower(name, on, error)) return false;
-    const auto bytes = sys.takeWritten();
-    if (bytes.size() == 8 && bytes[0] == 0) sys.setBlocks("phy0", 0, bytes[6] != 0, false);
-    return true;
-  }
-  using WithSysfs::sys;
-};
-
-struct RfkillTraits {
-  static std::shared_ptr<WirelessBackend> make() { return std::make_shared<KernelPlayingRfkill>(); }
-  static std::string presentInterface() { return "en1"; }
-  static void makeRequestsFail(WirelessBackend& backend) {
-    const fs::path device = static_cast<KernelPlayingRfkill&>(backend).sys.paths().devicePath;
-    fs::remove(device);
-    fs::create_directory(device);  // writing it now fails with EISDIR
-  }
-};
-
 }  // namespace
-
-INSTANTIATE_TYPED_TEST_SUITE_P(Rfkill, WirelessBackendContract, ::testing::Types<RfkillTraits>);
