@@ -1,5 +1,5 @@
-// Replays a fuzzing corpus (files or folders of files) through the fuzz entry
-// point with the normal compiler, so the corpus is a regression test.
+// Replays a fuzzing corpus folder through the fuzz entry point with the normal
+// compiler, so the corpus is a regression test.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,21 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv) {
   int replayed = 0;
-  for (int i = 1; i < argc; ++i) {
-    std::vector<std::filesystem::path> files;
-    if (std::filesystem::is_directory(argv[i])) {
-      for (const auto& entry : std::filesystem::directory_iterator(argv[i]))
-        if (entry.is_regular_file()) files.push_back(entry.path());
-    } else {
-      files.emplace_back(argv[i]);
-    }
-    for (const auto& file : files) {
-      std::ifstream in(file, std::ios::binary);
-      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                 std::istreambuf_iterator<char>());
-      LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-      ++replayed;
-    }
+  for (const auto& entry : std::filesystem::directory_iterator(argc > 1 ? argv[1] : ".")) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    ++replayed;
   }
   std::printf("replayed %d inputs\n", replayed);
   return replayed > 0 ? 0 : 1;
