@@ -18,6 +18,8 @@ APPS = os.path.join(ROOT, 'usr/lib/hushmoor/Applications')
 class PackagedApplication(unittest.TestCase):
     def test_runs_from_the_unpacked_tree_and_registers_its_own_bundle(self):
         self.assertFalse(os.path.exists(os.path.join(ROOT, 'etc')), 'the drop-in is an example')
+        self.assertTrue(os.path.exists(APPS + '/Hushmoor.app/Contents/Frameworks/'
+                                       'libhushmoor-gtk-panels.so'))
         m = self.enterContext(Machine(app=os.path.join(ROOT, 'usr/bin/hushmoor')))
         m.launch('-SleepDelay', '1')
         self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
