@@ -73,6 +73,9 @@ TEST(RfkillRadio, FailuresCarryErrnoAndSayWhat) {
   sys.add("wlan0", 2, "phy0", 0);
   fs::remove(sys.phyDir("phy0") / "rfkill0/hard");
   EXPECT_FALSE(WirelessRfkill(sys.paths()).radioPower("wlan0"));
+  std::shared_ptr<NSError> gone;  // an interface that went away fails with a reason
+  EXPECT_FALSE(WirelessRfkill(sys.paths()).setRadioPower("wlan7", true, &gone));
+  EXPECT_NE(gone, nullptr);
 }
 
 }  // namespace
