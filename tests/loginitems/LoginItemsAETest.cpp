@@ -1,11 +1,9 @@
-// LoginItemsAE: the conversion of System Events' records, the transport's
-// contract, and the three operations against a real System Events process.
+// LoginItemsAE: the three operations against a real System Events process,
+// and their contract.
 #include <glib.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,60 +31,6 @@ Items valuesOf(CFArrayRef items) {
                         CFBooleanGetValue(hidden) != 0);
   }
   return result;
-}
-
-struct Field {
-  DescType type;
-  std::string data;
-};
-
-TEST(CreateCFArrayFromAEDescList, ConvertsWholeListsOrNothing) {
-  const Field yes{typeBoolean, "\x07"}, no{typeBoolean, std::string(1, '\0')};
-  const Field utxt{typeUnicodeText, std::string("/\0p\0\xE4\0", 6)};
-  const struct {
-    const char* name;
-    std::vector<std::pair<std::optional<Field>, std::optional<Field>>> records;  // ppth, hidn
-    OSStatus status;
-    Items items;
-  } cases[] = {
-      {"hidden as any nonzero byte",
-       {{Field{typeUTF8Text, "/a b"}, yes}, {Field{typeUTF8Text, "/c"}, no}},
-       noErr,
-       {{"/a b", true}, {"/c", false}}},
-      {"missing or unreadable hidden is false",
-       {{Field{typeUTF8Text, "/x"}, std::nullopt},
-        {Field{typeUTF8Text, "/y"}, Field{typeSInt32, std::string("\2\0\0\0", 4)}}},
-       noErr,
-       {{"/x", false}, {"/y", false}}},
-      {"path as Unicode text; an existing folder",
-       {{utxt, {}}, {Field{typeUTF8Text, "/tmp"}, {}}},
-       noErr,
-       {{"/p\xC3\xA4", false}, {"/tmp/", false}}},
-      {"a path that is not text", {{Field{typeSInt32, "1234"}, {}}}, errAECoercionFail, {}},
-      {"no path", {{Field{typeUTF8Text, "/x"}, {}}, {std::nullopt, yes}}, errAEDescNotFound, {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScopedAEDesc list;
-    AECreateList(nullptr, 0, false, &list);
-    for (const auto& [path, hidden] : c.records) {
-      ScopedAEDesc record;
-      AECreateList(nullptr, 0, true, &record);
-      if (path)
-        AEPutParamPtr(&record, pLoginItemPath, path->type, path->data.data(),
-                      Size(path->data.size()));
-      if (hidden)
-        AEPutParamPtr(&record, pLoginItemHidden, hidden->type, hidden->data.data(),
-                      Size(hidden->data.size()));
-      AEPutDesc(&list, 0, &record.get());
-    }
-    CFArrayRef items = nullptr;
-    EXPECT_EQ(CreateCFArrayFromAEDescList(&list.get(), &items), c.status);
-    EXPECT_EQ(items != nullptr, c.status == noErr) << "the whole list or none";
-    if (items == nullptr) continue;
-    EXPECT_EQ(valuesOf(items), c.items);
-    CFRelease(items);
-  }
 }
 
 class LoginItemsAETest : public ::testing::Test {
