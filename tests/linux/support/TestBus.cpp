@@ -1,12 +1,10 @@
-// Test buses: dbus-daemon with a configuration of our own (any local client
-// may own any name and call anything, as root may on a real system bus).
+// Test buses: GLib's private dbus-daemon, where any client of this user may
+// own any name and call anything, as root may on a real system bus.
 #include "tests/linux/support/TestBus.h"
 
 #include <signal.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 
 bool runUntil(const std::function<bool()>& condition, int limitMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
@@ -19,14 +17,13 @@ bool runUntil(const std::function<bool()>& condition, int limitMs) {
 
 namespace {
 
-// Starts a child on the given system bus (if any), its output silenced and its
-// errors too when `quiet`; nullptr, and the reason, when it cannot start.
-GSubprocess* spawn(const std::vector<const char*>& argv, const std::string& bus, bool quiet,
+// Starts a child on the given system bus, its output silenced; nullptr, and
+// the reason, when it cannot start.
+GSubprocess* spawn(const std::vector<const char*>& argv, const std::string& bus,
                    std::string* error) {
-  g_autoptr(GSubprocessLauncher) launcher = g_subprocess_launcher_new(GSubprocessFlags(
-      G_SUBPROCESS_FLAGS_STDOUT_SILENCE | (quiet ? G_SUBPROCESS_FLAGS_STDERR_SILENCE : 0)));
-  if (!bus.empty())
-    g_subprocess_launcher_setenv(launcher, "DBUS_SYSTEM_BUS_ADDRESS", bus.c_str(), TRUE);
+  g_autoptr(GSubprocessLauncher) launcher =
+      g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_STDOUT_SILENCE);
+  g_subprocess_launcher_setenv(launcher, "DBUS_SYSTEM_BUS_ADDRESS", bus.c_str(), TRUE);
   std::vector<const char*> args = argv;
   args.push_back(nullptr);
   g_autoptr(GError) gerror = nullptr;
@@ -45,33 +42,17 @@ void stop(GSubprocess*& child) {
 
 }  // namespace
 
-PrivateSystemBus::PrivateSystemBus() {
-  g_autofree char* dir = g_dir_make_tmp("hushmoor-bus-XXXXXX", nullptr);
-  if (dir == nullptr) {
-    error_ = "cannot make a folder for the test bus";
-    return;
-  }
-  dir_ = dir;
-  address_ = "unix:path=" + dir_ + "/system_bus_socket";
-  std::ofstream(dir_ + "/bus.conf")
-      << "<busconfig><listen>" << address_ << "</listen><auth>EXTERNAL</auth>"
-      << "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
-      << "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow receive_sender=\"*\"/>"
-      << "</policy></busconfig>\n";
-  // Its standard error only says that it cannot raise the fd limit when not
-  // really root; a failure shows as a bus nobody can connect to.
-  const std::string config = "--config-file=" + dir_ + "/bus.conf";
-  daemon_ = spawn({"dbus-daemon", "--nofork", config.c_str()}, "", true, &error_);
-  if (daemon_ == nullptr) return;
-  runUntil([&] {
-    connection_ = g_dbus_connection_new_for_address_sync(
-        address_.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-    return connection_ != nullptr;
-  });
-  if (connection_ == nullptr) error_ = "cannot connect to the test bus at " + address_;
+PrivateSystemBus::PrivateSystemBus() : bus_(g_test_dbus_new(G_TEST_DBUS_NONE)) {
+  g_test_dbus_up(bus_);
+  address_ = g_test_dbus_get_bus_address(bus_);
+  g_autoptr(GError) gerror = nullptr;
+  connection_ = g_dbus_connection_new_for_address_sync(
+      address_.c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &gerror);
+  if (connection_ == nullptr)
+    error_ = std::string("cannot connect to the test bus: ") + gerror->message;
 }
 
 PrivateSystemBus::~PrivateSystemBus() {
@@ -79,8 +60,8 @@ PrivateSystemBus::~PrivateSystemBus() {
     g_dbus_connection_close_sync(connection_, nullptr, nullptr);
     g_object_unref(connection_);
   }
-  stop(daemon_);
-  if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  g_test_dbus_down(bus_);
+  g_object_unref(bus_);
 }
 
 std::string PrivateSystemBus::nameOwner(const char* name) const {
@@ -99,7 +80,7 @@ MockLogind::MockLogind(PrivateSystemBus& bus, uint64_t inhibitDelayMaxUSec) : bu
       "{\"InhibitDelayMaxUSec\": " + std::to_string(inhibitDelayMaxUSec) + "}";
   process_ = spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
                     HUSHMOOR_MOCK_LOGIND_TEMPLATE, "-p", parameters.c_str()},
-                   bus.address(), false, &error_);
+                   bus.address(), &error_);
   if (process_ == nullptr) return;
   running_ = runUntil(
       [&] {

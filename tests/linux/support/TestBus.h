@@ -29,8 +29,8 @@ class PrivateSystemBus {
   std::string nameOwner(const char* name) const;
 
  private:
-  std::string dir_, address_, error_;
-  GSubprocess* daemon_ = nullptr;
+  GTestDBus* bus_;
+  std::string address_, error_;
   GDBusConnection* connection_ = nullptr;
 };
 
