@@ -36,18 +36,13 @@ class SelfRegistrationTest : public ::testing::Test {
   }
 
   // "@" stands for the bundle's own path; a trailing "!" marks a hidden item.
-  std::string expand(const std::string& text) const {
-    std::string result;
-    for (char c : text) result += c == '@' ? bundle_ : std::string(1, c);
-    return result;
-  }
-  // Seeds the list as it stood before the launch, without sending any event.
+  // Seeds the list as it stood before, without sending any event.
   void seed(const Lines& items) {
     systemevents::LoginItemStore store(environment_.autostartFolder(), false);
     std::string error;
     for (std::size_t i = 0; i < items.size(); ++i) {
-      std::string path = expand(items[i]);
-      bool hidden = path.back() == '!';
+      std::string path = items[i] == "@" ? bundle_ : items[i];
+      const bool hidden = path.back() == '!';
       if (hidden) path.pop_back();
       ASSERT_TRUE(store.writeItem(path, hidden, std::int64_t(i + 1), &error)) << error;
     }
@@ -55,12 +50,8 @@ class SelfRegistrationTest : public ::testing::Test {
   Lines items() const {
     Lines result;
     for (const auto& item : systemevents::LoginItemStore(environment_.autostartFolder()).list())
-      result.push_back(item.path + (item.hidden.value_or(false) ? "!" : ""));
-    return result;
-  }
-  Lines expanded(const Lines& lines) const {
-    Lines result;
-    for (const auto& line : lines) result.push_back(expand(line));
+      result.push_back((item.path == bundle_ ? "@" : item.path) +
+                       (item.hidden.value_or(false) ? "!" : ""));
     return result;
   }
   // Log lines with their source lines written "N".
@@ -122,7 +113,7 @@ TEST_F(SelfRegistrationTest, TheListSlotAndFoundFollowTheirContract) {
 
   EXPECT_TRUE(removeLoginItem("/opt/Hushmoor")) << "no item has exactly that path";
   EXPECT_FALSE(removeLoginItem("/opt/Hushmoor.app"));
-  EXPECT_EQ(items(), expanded({"@", "/opt/Hushmoor.app!"})) << "only the first of the two goes";
+  EXPECT_EQ(items(), (Lines{"@", "/opt/Hushmoor.app!"})) << "only the first of the two goes";
 }
 
 }  // namespace
