@@ -1,7 +1,7 @@
 // NSApplicationMain with a delegate of the test's own: a termination, asked
 // for during the launch or by a signal while the loop runs (SIGTERM is the
-// end-to-end tests'), tells the delegate once and ends the run; without a
-// display a panel goes to the log.
+// end-to-end tests'), tells the delegate once and ends the run. (Panels
+// without a display: the GTK presenter's tests and the end-to-end ones.)
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -51,15 +51,6 @@ TEST(NSApplicationTest, TerminationTellsTheDelegateOnceAndEndsTheRun) {
     EXPECT_EQ(NSApplicationMain(1, argv), 0);
     EXPECT_EQ(calls, expected);
   }
-}
-
-TEST(NSApplicationTest, WithoutADisplayAPanelIsLoggedAndCountsAsDismissed) {
-  ScopedSimulatedBackends backends;
-  installAlertPresenter(makeHeadlessAlertPresenter());
-  EXPECT_EQ(NSRunAlertPanel("Error", "Line one\nline two", "OK", std::nullopt, std::nullopt),
-            NSAlertDefaultReturn);
-  EXPECT_EQ(backends.log->messages(),
-            std::vector<std::string>{"ALERT: Error: Line one\nline two [OK]"});
 }
 
 }  // namespace
