@@ -56,10 +56,6 @@ class LoginItemsAETest : public ::testing::Test {
     CFRelease(url);
     return err;
   }
-  static bool systemEventsRuns() {
-    ProcessSerialNumber psn;
-    return SystemEventsFindRunning(&psn) == noErr;
-  }
 
   TemporaryUserEnvironment environment_;
 };
@@ -69,7 +65,8 @@ TEST_F(LoginItemsAETest, AddListAndRemoveByIndexWithOneEventEach) {
   UInt64 before = AEGetEventsSentCount();
   EXPECT_EQ(addPath(environment_.root() + "/does not exist", false), fnfErr);
   EXPECT_EQ(AEGetEventsSentCount(), before) << "a missing file sends nothing";
-  EXPECT_FALSE(systemEventsRuns());
+  ProcessSerialNumber psn;
+  EXPECT_NE(SystemEventsFindRunning(&psn), noErr) << "nor starts System Events";
   ASSERT_EQ(addPath(a, false), noErr);
   ASSERT_EQ(addPath(b, true), noErr);
   ASSERT_EQ(addPath(c, false), noErr);
@@ -104,11 +101,8 @@ TEST_F(LoginItemsAETest, EntriesAreListedAsTheStoreHoldsThem) {
   std::ofstream(environment_.autostartFolder() + "/hushmoor-login-item-hand.desktop")
       << "[Desktop Entry]\nX-Hushmoor-Login-Item=true\nX-Hushmoor-Path=/y\n"
          "X-Hushmoor-Hidden=perhaps\nX-Hushmoor-Order=2\n";
-  std::ofstream(environment_.autostartFolder() + "/hushmoor-login-item-nopath.desktop")
-      << "[Desktop Entry]\nX-Hushmoor-Login-Item=true\nX-Hushmoor-Hidden=true\n";
   EXPECT_EQ(copyItems(), (Items{{longPath.substr(0, 1023), false}, {"/y", false}}))
-      << "a path cut to 1023 bytes, an unreadable hidden flag false, an entry without path left "
-         "out";
+      << "a path cut to 1023 bytes, an unreadable hidden flag false";
 }
 
 // Events the client never sends, sent by hand: System Events refuses element
