@@ -24,8 +24,7 @@ struct ThreadDefaultContext {
   ThreadDefaultContext() { g_main_context_push_thread_default(context); }
   ~ThreadDefaultContext() {
     // What the client left to run (its last references on the context) runs first.
-    while (g_main_context_iteration(context, FALSE)) {
-    }
+    while (g_main_context_iteration(context, FALSE)) continue;
     g_main_context_pop_thread_default(context);
     g_main_context_unref(context);
   }

@@ -8,8 +8,7 @@
 namespace {
 
 void runUntilIdle() {
-  while (g_main_context_iteration(nullptr, FALSE)) {
-  }
+  while (g_main_context_iteration(nullptr, FALSE)) continue;
 }
 
 TEST(CFRunLoopTest, SignalsAreKeptUntilTheSourceIsAttached) {

@@ -16,8 +16,7 @@ void record(void*, io_service_t, natural_t messageType, void* argument) {
 }
 
 void runUntilIdle() {
-  while (g_main_context_iteration(nullptr, FALSE)) {
-  }
+  while (g_main_context_iteration(nullptr, FALSE)) continue;
 }
 
 TEST(IOPMLibTest, QueuedNotificationsArriveInOrderAndAreAnsweredOnce) {

@@ -96,8 +96,7 @@ TEST_F(RadioSleepGuardTest, TheRecordLastsFromTheSwitchOffForASleepToAWakeThatEn
                      kCFRunLoopCommonModes);
   const auto handle = [&](uint32_t code) {
     machine.power->post(code);
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
+    while (g_main_context_iteration(nullptr, FALSE)) continue;
     return recordExists();
   };
   EXPECT_TRUE(handle(kIOMessageSystemWillSleep));
