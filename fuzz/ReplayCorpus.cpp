@@ -10,8 +10,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s CORPUS-FOLDER\n", argv[0]);
+    return 2;
+  }
   int replayed = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(argc > 1 ? argv[1] : ".")) {
+  for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {
     std::ifstream in(entry.path(), std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
