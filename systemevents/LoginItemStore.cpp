@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/foundation/DurableFile.h"
 #include "systemevents/DesktopEntryExec.h"
 #include "systemevents/Diagnostics.h"
 
@@ -50,13 +51,6 @@ std::vector<std::string> ourFileNames(const std::string& folder, bool temporarie
   }
   closedir(dir);
   return names;
-}
-
-void syncFolder(const std::string& folder) {
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
 }
 
 std::string displayName(const std::string& path) {
@@ -181,31 +175,12 @@ bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_
 
 bool LoginItemStore::replaceFile(const std::string& file, const gchar* data, gsize length,
                                  mode_t mode, std::string* error) {
-  std::string temporary = folder_ + "/" + kTemporaryPrefix + "XXXXXX";
-  int fd = g_mkstemp_full(temporary.data(), O_WRONLY | O_CLOEXEC, static_cast<int>(mode));
-  if (fd < 0) {
-    *error = "cannot create a file in " + folder_;
-    return false;
-  }
-  fchmod(fd, mode);  // whatever the umask
-  bool written = true;
-  for (gsize done = 0; written && done < length;) {
-    ssize_t n = write(fd, data + done, length - done);
-    if (n < 0 && errno == EINTR) continue;
-    written = n > 0;
-    if (written) done += static_cast<gsize>(n);
-  }
-  // The data reaches the disk before the name does, so a crash leaves the old
-  // file or the new one, never a short one.
-  if (written && durable_) written = fsync(fd) == 0;
-  written = close(fd) == 0 && written;
-  if (!written || rename(temporary.c_str(), file.c_str()) != 0) {
-    *error = "cannot write " + file;
-    g_unlink(temporary.c_str());
-    return false;
-  }
-  if (durable_) syncFolder(folder_);
-  return true;
+  // Written under a temporary name of our own, which only removeLeftovers
+  // cleans away.
+  const auto problem = foundation_detail::replaceFileDurably(
+      file, folder_ + "/" + kTemporaryPrefix + "XXXXXX", {data, length}, mode, durable_);
+  if (problem) *error = *problem;
+  return !problem;
 }
 
 bool LoginItemStore::removeAt(std::size_t index, std::string* error) {
@@ -218,7 +193,7 @@ bool LoginItemStore::removeAt(std::size_t index, std::string* error) {
     *error = "cannot remove " + items[index].file;
     return false;
   }
-  if (durable_) syncFolder(folder_);
+  if (durable_) foundation_detail::syncFolder(folder_);
   return true;
 }
 

@@ -1,7 +1,6 @@
 // Reading and writing the record that the radio is off for a sleep.
 #include "platform/corewlan/RadioSleepRecord.h"
 
-#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <unistd.h>
@@ -9,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/foundation/DurableFile.h"
 
 namespace {
 
@@ -22,28 +23,6 @@ std::string folderOf(const std::string& path) {
 
 std::string posixProblem(const std::string& what, int code) {
   return what + ": " + std::strerror(code);
-}
-
-// A removal or a rename is durable only once the folder that holds the name
-// has reached the disk.
-std::optional<std::string> syncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return posixProblem("cannot open " + folder, errno);
-  const int failed = ::fsync(fd) != 0 ? errno : 0;
-  ::close(fd);
-  if (failed != 0) return posixProblem("cannot sync " + folder, failed);
-  return std::nullopt;
-}
-
-std::optional<std::string> writeAll(int fd, const std::string& text, const std::string& file) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return posixProblem("cannot write " + file, errno);
-    done += static_cast<size_t>(n);
-  }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -114,19 +93,7 @@ std::optional<std::string> RadioSleepRecord::write(const std::string& path) cons
   const std::string folder = folderOf(path);
   if (g_mkdir_with_parents(folder.c_str(), 0700) != 0)
     return posixProblem("cannot create " + folder, errno);
-  const std::string temporary = path + ".new";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return posixProblem("cannot create " + temporary, errno);
-  std::optional<std::string> problem = writeAll(fd, text, temporary);
-  if (!problem && ::fsync(fd) != 0) problem = posixProblem("cannot sync " + temporary, errno);
-  ::close(fd);
-  if (!problem && ::rename(temporary.c_str(), path.c_str()) != 0)
-    problem = posixProblem("cannot rename " + temporary, errno);
-  if (problem) {
-    ::unlink(temporary.c_str());
-    return problem;
-  }
-  return syncFolder(folder);
+  return foundation_detail::replaceFileDurably(path, path + ".XXXXXX", text, 0600);
 }
 
 std::optional<std::string> RadioSleepRecord::remove(const std::string& path) {
@@ -134,5 +101,5 @@ std::optional<std::string> RadioSleepRecord::remove(const std::string& path) {
     if (errno == ENOENT) return std::nullopt;
     return posixProblem("cannot remove " + path, errno);
   }
-  return syncFolder(folderOf(path));
+  return foundation_detail::syncFolder(folderOf(path));
 }

@@ -1,0 +1,69 @@
+// Durable replacement of a file: temporary file, fsync, rename, folder fsync.
+#include "platform/foundation/DurableFile.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace foundation_detail {
+
+namespace {
+
+std::string posixProblem(const std::string& what, int code) {
+  return what + ": " + std::strerror(code);
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::optional<std::string> writeAll(int fd, std::string_view data, const std::string& file) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return posixProblem("cannot write " + file, n < 0 ? errno : EIO);
+    done += static_cast<size_t>(n);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> replaceFileDurably(const std::string& file,
+                                              std::string temporaryTemplate, std::string_view data,
+                                              mode_t mode, bool durable) {
+  const int fd = g_mkstemp_full(temporaryTemplate.data(), O_WRONLY | O_CLOEXEC, int(mode));
+  if (fd < 0) return posixProblem("cannot create a file in " + folderOf(file), errno);
+  const std::string& temporary = temporaryTemplate;  // now the file's name
+  ::fchmod(fd, mode);                                // whatever the umask
+  std::optional<std::string> problem = writeAll(fd, data, temporary);
+  // The data reaches the disk before the name does, so a crash leaves the old
+  // file or the new one, never a short one.
+  if (!problem && durable && ::fsync(fd) != 0)
+    problem = posixProblem("cannot sync " + temporary, errno);
+  if (::close(fd) != 0 && !problem) problem = posixProblem("cannot write " + temporary, errno);
+  if (!problem && ::rename(temporary.c_str(), file.c_str()) != 0)
+    problem = posixProblem("cannot rename " + temporary + " to " + file, errno);
+  if (problem) {
+    ::unlink(temporary.c_str());
+    return problem;
+  }
+  return durable ? syncFolder(folderOf(file)) : std::nullopt;
+}
+
+std::optional<std::string> syncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return posixProblem("cannot open " + folder, errno);
+  const int failed = ::fsync(fd) != 0 ? errno : 0;
+  ::close(fd);
+  if (failed != 0) return posixProblem("cannot sync " + folder, failed);
+  return std::nullopt;
+}
+
+}  // namespace foundation_detail

@@ -1,0 +1,27 @@
+// Files that a crash or a power cut leaves whole or not at all: the data goes
+// to a temporary file beside the target, reaches the disk, is renamed into
+// place, and the folder is synced so that the new name lasts too.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace foundation_detail {
+
+// Replaces `file` with `data`, with permissions `mode` whatever the umask,
+// through a temporary file made from `temporaryTemplate` (a path in the same
+// folder ending in "XXXXXX"). Without `durable` nothing is synced (for tests
+// that write many files). The temporary file never stays behind. Blocks on
+// the file system; any thread. Returns the problem, if any.
+std::optional<std::string> replaceFileDurably(const std::string& file,
+                                              std::string temporaryTemplate, std::string_view data,
+                                              mode_t mode, bool durable = true);
+
+// Syncs the folder, so that a rename or a removal in it lasts. Blocks; any
+// thread. Returns the problem, if any.
+std::optional<std::string> syncFolder(const std::string& folder);
+
+}  // namespace foundation_detail
