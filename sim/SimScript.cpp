@@ -59,8 +59,9 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   if (verb == "wifi") {
     expect(w.size() == 2, "wifi on|off|absent|fail-off|fail-on|ok");
     static const std::pair<const char*, K> states[] = {
-        {"on", K::WifiOn},           {"off", K::WifiOff},         {"absent", K::WifiAbsent},
-        {"fail-off", K::WifiFailOff}, {"fail-on", K::WifiFailOn}, {"ok", K::WifiOk}};
+        {"on", K::WifiOn},          {"off", K::WifiOff},
+        {"absent", K::WifiAbsent},  {"fail-off", K::WifiFailOff},
+        {"fail-on", K::WifiFailOn}, {"ok", K::WifiOk}};
     for (const auto& [word, kind] : states)
       if (w[1] == word) return SimCommand{kind, line, {}, 0};
     expect(false, "wifi on|off|absent|fail-off|fail-on|ok");
@@ -68,6 +69,23 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   if (verb == "power-registration") {
     expect(w.size() == 2 && (w[1] == "fail" || w[1] == "ok"), "power-registration fail|ok");
     return SimCommand{w[1] == "fail" ? K::RegistrationFail : K::RegistrationOk, line, {}, 0};
+  }
+  if (verb == "power-delay-limit") {
+    constexpr const char* usage = "power-delay-limit SECONDS|none";
+    expect(w.size() == 2, usage);
+    SimCommand command{K::PowerDelayLimit, line, {}, 0};
+    command.index = -1;
+    if (w[1] != "none") {
+      const auto [end, ec] = std::from_chars(w[1].data(), w[1].data() + w[1].size(), command.index);
+      expect(ec == std::errc() && end == w[1].data() + w[1].size() && command.index >= 0 &&
+                 command.index <= INT32_MAX,
+             usage);
+    }
+    return command;
+  }
+  if (verb == "record") {
+    expect(w.size() == 1, "record (no arguments)");
+    return SimCommand{K::Record, line, {}, 0};
   }
   if (verb == "defaults") {
     if (w.size() == 4 && w[1] == "write") {

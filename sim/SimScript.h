@@ -13,12 +13,29 @@
 
 struct SimCommand {
   enum class Kind {
-    WifiOn, WifiOff, WifiAbsent, WifiFailOff, WifiFailOn, WifiOk,
-    RegistrationFail, RegistrationOk,
-    DefaultsWrite, DefaultsDelete,
-    Launch, Notify, Quit, Crash,
-    Bundle, LoginItemsList, LoginItemsAdd, LoginItemsRemove,
-    SystemEventsFail, SystemEventsOk, SystemEventsStop,
+    WifiOn,
+    WifiOff,
+    WifiAbsent,
+    WifiFailOff,
+    WifiFailOn,
+    WifiOk,
+    RegistrationFail,
+    RegistrationOk,
+    PowerDelayLimit,
+    DefaultsWrite,
+    DefaultsDelete,
+    Launch,
+    Notify,
+    Quit,
+    Crash,
+    Bundle,
+    LoginItemsList,
+    LoginItemsAdd,
+    LoginItemsRemove,
+    SystemEventsFail,
+    SystemEventsOk,
+    SystemEventsStop,
+    Record,
   };
   Kind kind;
   int line = 0;
@@ -27,7 +44,7 @@ struct SimCommand {
   std::vector<std::string> arguments;
   uint32_t messageType = 0;  // Notify
   bool hidden = false;       // LoginItemsAdd
-  long index = 0;            // LoginItemsRemove
+  long index = 0;            // LoginItemsRemove; PowerDelayLimit: seconds, -1 for none
   // The command as one line for echoing: its words, quoted where a shell
   // would need it, without the comment.
   std::string text = {};

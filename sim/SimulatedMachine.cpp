@@ -16,6 +16,7 @@
 #include "platform/appkit/ProcessExit.h"
 #include "platform/applevents/LaunchServices.h"
 #include "platform/corefoundation/CFRunLoop.h"
+#include "platform/corewlan/RadioSleepRecord.h"
 #include "platform/corewlan/WirelessBackendSim.h"
 #include "platform/foundation/LogSink.h"
 #include "platform/foundation/NSBundle.h"
@@ -98,12 +99,19 @@ SimulatedMachine::SimulatedMachine(std::ostream& out, std::string home, std::str
     std::snprintf(text, sizeof text, "0x%08X", code);
     out_ << "ack: " << text << '\n';
   });
-  wireless_->setPowerObserver([this](bool on) { out_ << "radio: " << (on ? "on" : "off") << '\n'; });
+  wireless_->setPowerObserver(
+      [this](bool on) { out_ << "radio: " << (on ? "on" : "off") << '\n'; });
   alerts_->setPanelObserver([this](const AlertPanel& panel, const NSString& button) {
     out_ << "panel: " << oneLine(panel.title.UTF8String()) << " | "
          << oneLine(panel.message.UTF8String()) << " | " << button.UTF8String() << '\n';
   });
-  sleeper_->setSleepObserver([this](unsigned int seconds) { out_ << "wait: " << seconds << '\n'; });
+  sleeper_->setSleepObserver([this](unsigned int asked, unsigned int waited) {
+    out_ << "wait: " << waited;
+    if (waited != asked) out_ << " of " << asked << " (the system sleeps without waiting longer)";
+    out_ << '\n';
+  });
+  // logind's own default: it waits at most 5 s for the answers to a will-sleep.
+  power_->setDelayLimit(std::chrono::seconds(5));
 
   installPowerSource(power_);
   installWirelessBackend(wireless_);
@@ -151,8 +159,7 @@ void SimulatedMachine::launch(const SimCommand& command) {
   NSUserDefaults::resetStandardUserDefaults();
 
   NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));
-  std::vector<std::string> arguments{bundlePath_ + "/Contents/MacOS/Hushmoor"};
-  arguments.insert(arguments.end(), command.arguments.begin(), command.arguments.end());
+  const std::vector<std::string> arguments = processArguments(command);
   std::vector<const char*> argv;
   for (const std::string& a : arguments) argv.push_back(a.c_str());
   argv.push_back(nullptr);
@@ -165,6 +172,35 @@ void SimulatedMachine::launch(const SimCommand& command) {
   running_ = false;
   CFRunLoopSourceDestroy(feeder_);
   feeder_ = nullptr;
+  // The process's open /dev/rfkill goes with it: no more radio changes reach it.
+  wireless_->watchRadioChanges(nullptr, nullptr);
+}
+
+std::vector<std::string> SimulatedMachine::processArguments(const SimCommand& command) const {
+  std::vector<std::string> arguments{bundlePath_ + "/Contents/MacOS/Hushmoor"};
+  arguments.insert(arguments.end(), command.arguments.begin(), command.arguments.end());
+  return arguments;
+}
+
+// A second launch in the same session, while the first copy runs: the
+// application's main finds the first copy and returns at once, before any of
+// the application runs, so calling it from inside the running one is what a
+// second process would do.
+void SimulatedMachine::launchSecondCopy(const SimCommand& command) {
+  const std::vector<std::string> arguments = processArguments(command);
+  std::vector<const char*> argv;
+  for (const std::string& a : arguments) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  const int status = NSApplicationMain(static_cast<int>(arguments.size()), argv.data());
+  out_ << "second copy exited: " << status << '\n';
+}
+
+void SimulatedMachine::reportRecord() {
+  const RadioSleepRecord::Reading reading = RadioSleepRecord::read(RadioSleepRecord::path());
+  if (reading.record)
+    out_ << "record: radio " << reading.record->interfaceName << " off for a sleep\n";
+  else
+    out_ << "record: " << (reading.present ? "unreadable" : "none") << '\n';
 }
 
 void SimulatedMachine::feedRunningApplication() {
@@ -172,12 +208,10 @@ void SimulatedMachine::feedRunningApplication() {
   if (next_ == script_->size()) NSApp->terminate(nullptr);
   const SimCommand& command = (*script_)[next_++];
   echo(command);
-  if (command.kind == SimCommand::Kind::Launch) {
-    failure_ = "line " + std::to_string(command.line) +
-               ": 'launch' while the application is running; quit it first";
-    NSApp->terminate(nullptr);
-  }
-  execute(command);
+  if (command.kind == SimCommand::Kind::Launch)
+    launchSecondCopy(command);
+  else
+    execute(command);
   if (!failure_.empty()) NSApp->terminate(nullptr);
   CFRunLoopSourceSignal(feeder_);
 }
@@ -190,12 +224,10 @@ void SimulatedMachine::execute(const SimCommand& command) {
   using K = SimCommand::Kind;
   switch (command.kind) {
     case K::WifiOn:
-      wireless_->setPresent(true);
-      wireless_->setRadio(true);
+      wireless_->setHardware(true, true);
       break;
     case K::WifiOff:
-      wireless_->setPresent(true);
-      wireless_->setRadio(false);
+      wireless_->setHardware(true, false);
       break;
     case K::WifiAbsent:
       wireless_->setPresent(false);
@@ -216,17 +248,28 @@ void SimulatedMachine::execute(const SimCommand& command) {
     case K::RegistrationOk:
       power_->setRegistrationSucceeds(true);
       break;
+    case K::PowerDelayLimit:
+      if (command.index < 0)
+        power_->setDelayLimit(std::nullopt);
+      else
+        power_->setDelayLimit(std::chrono::seconds(command.index));
+      break;
+    case K::Record:
+      reportRecord();
+      break;
     case K::DefaultsWrite:
     case K::DefaultsDelete: {
       // Another process (the user's "defaults" tool) changes the stored domain.
       NSUserDefaults store(bundleIdentifier_, {});
       if (command.kind == K::DefaultsWrite)
-        std::visit([&](auto value) {
-          if constexpr (std::is_same_v<decltype(value), bool>)
-            store.setBool(value, command.arguments[0]);
-          else
-            store.setInteger(value, command.arguments[0]);
-        }, *NSDefaultsValueFromString(command.arguments[1]));
+        std::visit(
+            [&](auto value) {
+              if constexpr (std::is_same_v<decltype(value), bool>)
+                store.setBool(value, command.arguments[0]);
+              else
+                store.setInteger(value, command.arguments[0]);
+            },
+            *NSDefaultsValueFromString(command.arguments[1]));
       else
         store.removeObjectForKey(command.arguments[0]);
       if (!store.synchronize())

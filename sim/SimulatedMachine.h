@@ -43,6 +43,9 @@ class SimulatedMachine {
   void execute(const SimCommand& command);
   void echo(const SimCommand& command);
   void launch(const SimCommand& command);
+  void launchSecondCopy(const SimCommand& command);
+  std::vector<std::string> processArguments(const SimCommand& command) const;
+  void reportRecord();
   void feedRunningApplication();
   [[noreturn]] void crash();
   void loginItemsCommand(const SimCommand& command);

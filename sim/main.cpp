@@ -27,11 +27,17 @@ commands:
   wifi on|off|absent            radio on, radio off, no wireless interface
   wifi fail-off|fail-on|ok      radio requests fail from now on; ok ends both
   power-registration fail|ok    whether the next launch's registration works
+  power-delay-limit N|none      how long the system waits for the answers to a
+                                will-sleep (default 5 s, logind's own default)
   defaults write KEY VALUE      change a stored default (integer or YES/NO)
   defaults delete KEY           remove a stored default
   launch [ARG...]               start the application (panels get their
-                                default button)
+                                default button); while it runs: a second
+                                copy in the same session
   quit                          terminate the application
+  crash                         kill the application (no shut-down sequence)
+  record                        show the record of a radio switched off for
+                                a sleep
   sleep | can-sleep | wake      post 0xE0000280 | 0xE0000270 | 0xE0000300
   notify 0xHEX                  post any message code
   bundle PATH                   the bundle of the next launch
@@ -43,13 +49,17 @@ commands:
 
 output lines:
   > COMMAND                     the command that causes what follows (--echo)
-  log: MESSAGE                  a log message (line breaks written 
-)
+  log: MESSAGE                  a log message (line breaks written as \n)
   panel: TITLE | MESSAGE | BUTTON   a panel and the button that dismissed it
   radio: off | radio: on        the radio was switched
   wait: N                       the application waited N seconds
+  wait: N of M (...)            it asked for M, the system's limit ended it at N
+  record: ...                   the radio record: "radio en1 off for a sleep",
+                                "none" or "unreadable"
+  second copy exited: STATUS    a second launch found the first and ended
   ack: 0xCODE                   a notification was acknowledged
   terminated                    the application ended
+  crashed                       the application was killed
   login-item: INDEX PATH [hidden]   one login item
   login-items: N                the number of login items
 

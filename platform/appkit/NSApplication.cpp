@@ -1,19 +1,21 @@
-// NSApplicationMain and termination. SIGTERM and SIGINT are turned into a
-// run-loop source, so the termination they ask for runs on the main thread
-// like any other, between two events.
+// NSApplicationMain and termination. SIGTERM, SIGINT and SIGHUP are turned
+// into a run-loop source, so the termination they ask for runs on the main
+// thread like any other, between two events.
 #include "platform/appkit/NSApplication.h"
 
 #include <glib-unix.h>
-#include <signal.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/appkit/ApplicationInstanceLock.h"
 #include "platform/appkit/ProcessExit.h"
 #include "platform/corefoundation/CFRunLoop.h"
 #include "platform/foundation/NSBundle.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSProcessInfo.h"
+#include "platform/foundation/TerminationRequest.h"
 
 NSApplication* NSApp = nullptr;
 
@@ -30,11 +32,6 @@ void NSApplication::terminate(const NSObject*) {
 
 namespace {
 
-gboolean onTerminationSignal(gpointer source) {
-  CFRunLoopSourceSignal(static_cast<CFRunLoopSourceRef>(source));
-  return G_SOURCE_CONTINUE;
-}
-
 // Termination requests by signal, for the time of one NSApplicationMain.
 class TerminationSignals {
  public:
@@ -43,22 +40,32 @@ class TerminationSignals {
       if (NSApp != nullptr) NSApp->terminate(nullptr);
     });
     CFRunLoopAddSource(CFRunLoopGetMain(), source_, kCFRunLoopCommonModes);
-    sigterm_ = g_unix_signal_add(SIGTERM, onTerminationSignal, source_);
-    sigint_ = g_unix_signal_add(SIGINT, onTerminationSignal, source_);
+    watch_ = g_unix_fd_add(request_.fd(), G_IO_IN, onRequest, this);
   }
   ~TerminationSignals() {
-    g_source_remove(sigterm_);
-    g_source_remove(sigint_);
+    g_source_remove(watch_);
     CFRunLoopSourceDestroy(source_);
   }
   TerminationSignals(const TerminationSignals&) = delete;
   TerminationSignals& operator=(const TerminationSignals&) = delete;
 
  private:
+  static gboolean onRequest(gint, GIOCondition, gpointer self) {
+    auto* signals = static_cast<TerminationSignals*>(self);
+    signals->request_.acknowledge();
+    CFRunLoopSourceSignal(signals->source_);
+    return G_SOURCE_CONTINUE;
+  }
+
+  TerminationRequest request_;
   CFRunLoopSourceRef source_;
-  guint sigterm_ = 0;
-  guint sigint_ = 0;
+  guint watch_ = 0;
 };
+
+// "com.kestrova.Hushmoor" -> "Hushmoor".
+std::string applicationName(const std::string& bundleIdentifier) {
+  return bundleIdentifier.substr(bundleIdentifier.find_last_of('.') + 1);
+}
 
 }  // namespace
 
@@ -68,6 +75,18 @@ int NSApplicationMain(int argc, const char* argv[]) {
   NSProcessInfo::processInfo().setArguments(std::move(arguments));
 
   const NSMainInterface mainInterface = NSLoadMainInterface();
+
+  // Before anything of the application runs: a second copy touches nothing.
+  ApplicationInstanceLock instance(mainInterface.bundleIdentifier);
+  if (instance.outcome() == ApplicationInstanceLock::Outcome::AlreadyRunning) {
+    NSLog("INFO: %s is already running; this launch leaves it in charge",
+          applicationName(mainInterface.bundleIdentifier));
+    return 0;
+  }
+  if (instance.outcome() == ApplicationInstanceLock::Outcome::Unavailable)
+    NSLog("WARN (%s:%d): running without the check for another copy: %s", __func__, __LINE__,
+          instance.problem());
+
   NSBundle::setMainBundleIdentifier(mainInterface.bundleIdentifier);
 
   NSApplication application;

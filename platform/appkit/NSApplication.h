@@ -1,7 +1,8 @@
 // NSApplication: the application's life. NSApplicationMain creates the one
 // delegate through the main interface, tells it that launching has finished,
-// and runs the main run loop until `NSApp->terminate()`; SIGTERM and SIGINT
-// lead to the same orderly termination.
+// and runs the main run loop until `NSApp->terminate()`; SIGTERM, SIGINT and
+// SIGHUP lead to the same orderly termination. One copy runs per user (see
+// ApplicationInstanceLock.h).
 #pragma once
 
 #include <functional>
@@ -56,7 +57,8 @@ class NSApplication {
 extern NSApplication* NSApp;
 
 // Runs the application; returns the exit status (only when the loop ends
-// without a termination, which ends the process).
+// without a termination, which ends the process). When another copy of the
+// application already runs, logs one INFO line and returns 0 at once.
 int NSApplicationMain(int argc, const char* argv[]);
 
 // Shows a modal alert panel and returns the button that closed it

@@ -18,6 +18,5 @@ Sleeper& currentSleeper() {
 }
 
 unsigned int platform::sleep(unsigned int seconds) {
-  currentSleeper().sleepSeconds(seconds);
-  return 0;
+  return currentSleeper().sleepSeconds(seconds);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/Sleeper.h"
 #include "platform/iokit/IOMessage.h"
 
 uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
@@ -22,6 +23,7 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
   }
   const uint32_t number = ++lastRegistration_;
   const std::optional<uint64_t> limit = registration->logind->inhibitDelayMaxUSec();
+  registration->delayLimitUSec = limit;
   registrations_.emplace(number, std::move(registration));
   if (options_.delayLimitObserver) options_.delayLimitObserver(limit);
   return number;
@@ -29,6 +31,16 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
 
 void PowerSourceLogind::onSleepSignal(Registration& registration, bool goingToSleep) {
   const intptr_t id = ++lastNotification_;
+  if (goingToSleep && registration.delayLimitUSec) {
+    // A little before logind's own deadline, so the wait is over before the
+    // machine freezes the process rather than a moment after the wake.
+    constexpr uint64_t kMarginUSec = 200000;
+    const uint64_t limit = *registration.delayLimitUSec;
+    currentSleeper().setSystemWaitLimit(
+        std::chrono::milliseconds((limit > kMarginUSec ? limit - kMarginUSec : 0) / 1000));
+  } else if (!goingToSleep) {
+    currentSleeper().setSystemWaitLimit(std::nullopt);
+  }
   if (goingToSleep) {
     registration.unacknowledgedSleeps.insert(id);
     registration.deliver(kIOMessageSystemWillSleep, id);

@@ -4,6 +4,10 @@
 // delivered at once while the lock for the next sleep is asked for in the
 // background. Everything runs on the thread of the main context that was the
 // thread default at registration.
+//
+// logind sleeps once its delay limit (InhibitDelayMaxUSec) has passed, lock
+// or no lock: each announcement tells the installed Sleeper so, and a wait
+// before the sleep ends in time instead of running on after the wake.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +46,7 @@ class PowerSourceLogind : public PowerSource {
     Delivery deliver;
     std::set<intptr_t> unacknowledgedSleeps;
     std::unique_ptr<LogindSleepInhibitor> logind;
+    std::optional<uint64_t> delayLimitUSec;
   };
   void onSleepSignal(Registration& registration, bool goingToSleep);
 

@@ -1,10 +1,14 @@
 // The simulated power-management service.
 #include "platform/iokit/PowerSourceSim.h"
 
+#include "platform/foundation/Sleeper.h"
 #include "platform/iokit/IOMessage.h"
 
 intptr_t SimulatedPowerSource::post(uint32_t messageType) {
   const intptr_t id = nextNotification_++;
+  if (messageType == kIOMessageSystemWillSleep) currentSleeper().setSystemWaitLimit(delayLimit_);
+  if (messageType == kIOMessageSystemHasPoweredOn)
+    currentSleeper().setSystemWaitLimit(std::nullopt);
   // Copied first: a delivery may register or deregister.
   std::vector<Delivery> targets;
   for (auto& [number, registration] : registrations_) {

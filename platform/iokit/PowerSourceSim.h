@@ -2,9 +2,11 @@
 // on request, each acknowledgement is recorded and reported.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "platform/iokit/PowerSource.h"
@@ -20,6 +22,10 @@ class SimulatedPowerSource : public PowerSource {
   }
   // Whether the next registrations succeed (they do at first).
   void setRegistrationSucceeds(bool succeeds) { registrationSucceeds_ = succeeds; }
+  // How long the system waits for the answers to a will-sleep before it
+  // sleeps anyway (nullopt, the default: for ever). Told to the installed
+  // Sleeper with each will-sleep, as the real source does.
+  void setDelayLimit(std::optional<std::chrono::milliseconds> limit) { delayLimit_ = limit; }
 
   // Sends a notification with `messageType` to every registration; returns its
   // identifier.
@@ -43,6 +49,7 @@ class SimulatedPowerSource : public PowerSource {
   uint32_t nextRegistration_ = 1;
   intptr_t nextNotification_ = 1;
   bool registrationSucceeds_ = true;
+  std::optional<std::chrono::milliseconds> delayLimit_;
   std::vector<uint32_t> acknowledged_;
   AcknowledgementObserver observer_;
 };

@@ -47,8 +47,8 @@ void warnAboutLogindDelayLimit(std::optional<uint64_t> inhibitDelayMaxUSec) {
   std::snprintf(limit, sizeof limit, "%g", static_cast<double>(*inhibitDelayMaxUSec) / 1e6);
   NSLog(
       "WARN (%s:%d): systemd-logind holds a sleep back at most %s s (InhibitDelayMaxSec), but "
-      "Hushmoor waits %s s (SleepDelay) plus about 1 s, so the machine may sleep before the "
-      "wait is over; lower SleepDelay or raise InhibitDelayMaxSec (see the README)",
+      "Hushmoor waits %s s (SleepDelay) plus about 1 s, so the wait ends early, when logind "
+      "stops waiting; lower SleepDelay or raise InhibitDelayMaxSec (see the README)",
       __func__, __LINE__, std::string(limit), std::to_string(wait));
 }
 

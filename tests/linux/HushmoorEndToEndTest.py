@@ -5,6 +5,7 @@ built, saying why; under CI=true that is a failure.'''
 import os
 import signal
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), 'support'))
@@ -68,6 +69,26 @@ class EndToEnd(unittest.TestCase):
         m.launch()
         self.assertTrue(m.until(lambda: not m.soft), m.text())
         self.assertEqual(m.text().count('switched the radio back on after an unfinished sleep'), 1)
+
+    def test_the_wait_ends_when_logind_stops_waiting(self):
+        m = self.machine('-SleepDelay', '60', delay_max=2)
+        night = m.suspend(writes=2)
+        self.assertEqual([w for _, w in night.writes], [RADIO_OFF, RADIO_ON])
+        # Without the end, the radio would come on only once the 60 s were over.
+        self.assertLess(night.writes[1][0] - night.sent, 30, 'radio on soon after the wake')
+
+    def test_sighup_in_the_wait_quits_in_order_and_the_next_launch_restores(self):
+        m = self.machine('-SleepDelay', '60', delay_max=120)
+        m.suspend(wait=False)
+        self.assertTrue(m.until(lambda: m.soft), 'the radio went off for the sleep')
+        sent = time.monotonic()
+        m.app.send_signal(signal.SIGHUP)
+        self.assertEqual(m.app.wait(50), 0, 'an orderly quit, before the 60 s are over')
+        self.assertLess(time.monotonic() - sent, 50)
+        self.assertTrue(m.until(lambda: len(m.announced) >= 2), 'the sleep went on')
+        self.assertTrue(m.soft, 'the radio stays off until the next launch')
+        m.launch()
+        self.assertTrue(m.until(lambda: not m.soft), m.text())
 
     def test_warns_once_when_logind_would_not_wait_long_enough(self):
         m = self.machine('-SleepDelay', '0', delay_max=5)  # 0 waits 5 s, plus a margin
