@@ -1,6 +1,5 @@
-// The record of a radio switched off for a sleep, kept from the switch-off to
-// the wake, and the launch's restore of a radio such a record says was left
-// off.
+// The record of a radio switched off for a sleep, and the guard that keeps it
+// until the radio is on again.
 #include "platform/corewlan/RadioSleepGuard.h"
 
 #include <glib.h>
@@ -21,29 +20,30 @@ RadioSleepGuard::RadioSleepGuard() {
 }
 
 void RadioSleepGuard::restoreAfterUnfinishedSleep() {
+  watchRadios(false);
+  pending_.reset();
+  inSleep_ = writtenForThisSwitch_ = powerOnAskedDuringWake_ = powerOnFailedDuringWake_ = false;
+  waiting_ = Waiting::Nothing;
+  recordProblemReported_ = watchProblemReported_ = false;
+
   const std::string path = RadioSleepRecord::path();
+  // Only one copy runs per user, so no other write can be under way.
+  RadioSleepRecord::removeTemporaries(path);
   const RadioSleepRecord::Reading reading = RadioSleepRecord::read(path);
-  if (!reading.present) return;
-  if (!reading.record) {
+  if (reading.inaccessible) {
+    reportRecordProblem(reading.problem);
+  } else if (reading.present && !reading.record) {
     NSLog("WARN (%s:%d): removing %s, which is not a readable record of an unfinished sleep: %s",
           __func__, __LINE__, path, reading.problem);
-  } else {
-    WirelessBackend& backend = currentWirelessBackend();
-    const std::string& name = reading.record->interfaceName;
-    const std::optional<RadioBlocks> blocks = backend.radioBlocks(name);
-    if (blocks && blocks->soft && !blocks->hard) {
-      std::shared_ptr<NSError> error;
-      if (backend.setRadioPower(name, true, &error))
-        NSLog("INFO: switched the radio back on after an unfinished sleep");
-      else
-        NSLog("WARN (%s:%d): couldn't switch the radio back on after an unfinished sleep: %@",
-              __func__, __LINE__, error);
-    }
+    if (auto problem = RadioSleepRecord::remove(path)) reportRecordProblem(*problem);
+  } else if (reading.record) {
+    pending_ = reading.record->interfaceName;
+    settle();
   }
-  removeRecord();
 }
 
 void RadioSleepGuard::radioWillSwitch(const std::string& bsdName, bool on) {
+  writtenForThisSwitch_ = false;
   const natural_t handling = IOPMMessageBeingHandled();
   if (on) {
     if (handling == kIOMessageSystemHasPoweredOn) powerOnAskedDuringWake_ = true;
@@ -53,27 +53,114 @@ void RadioSleepGuard::radioWillSwitch(const std::string& bsdName, bool on) {
   const RadioSleepRecord record{bsdName, currentWirelessBackend().radioDevice(bsdName),
                                 RadioSleepRecord::currentBootId(),
                                 g_get_real_time() / G_USEC_PER_SEC};
-  if (auto problem = record.write(RadioSleepRecord::path()))
-    NSLog("WARN (%s:%d): the radio stays off if Hushmoor ends before the wake: %s", __func__,
-          __LINE__, *problem);
+  if (auto problem = record.write(RadioSleepRecord::path())) {
+    reportRecordProblem(*problem);
+    return;
+  }
+  pending_ = bsdName;
+  writtenForThisSwitch_ = true;
 }
 
 void RadioSleepGuard::radioSwitched(bool on, bool succeeded) {
-  if (on && succeeded) removeRecord();
+  if (on && !succeeded && IOPMMessageBeingHandled() == kIOMessageSystemHasPoweredOn)
+    powerOnFailedDuringWake_ = true;
+  // A switch-off that failed leaves the radio on: the record it was written
+  // for is not true, and kept it could switch on a radio the user switches
+  // off later.
+  if ((on && succeeded) || (!on && !succeeded && writtenForThisSwitch_)) forget();
+  writtenForThisSwitch_ = false;
 }
 
 void RadioSleepGuard::notificationHandling(natural_t messageType, bool handled) {
+  if (messageType == kIOMessageSystemWillSleep && !handled) inSleep_ = true;
+  if (messageType != kIOMessageSystemHasPoweredOn) return;
   if (!handled) {
-    powerOnAskedDuringWake_ = false;
+    powerOnAskedDuringWake_ = powerOnFailedDuringWake_ = false;
     return;
   }
-  // A wake that switches nothing on ends the record too: what it says is no
-  // longer true of this run, and kept it could switch on a radio the user has
-  // switched off since. A power-on that failed keeps it, for the next launch.
-  if (messageType == kIOMessageSystemHasPoweredOn && !powerOnAskedDuringWake_) removeRecord();
+  inSleep_ = false;
+  if (!pending_) return;
+  // A switch-on that has just failed is not tried again at once: the record
+  // waits for a change of the radio, a later wake or the next launch.
+  if (powerOnFailedDuringWake_) {
+    waiting_ = Waiting::SwitchFailed;
+    watchRadios(true);
+  } else {
+    settle();
+  }
 }
 
-void RadioSleepGuard::removeRecord() {
+void RadioSleepGuard::settle() {
+  if (!pending_ || inSleep_) return;
+  WirelessBackend& backend = currentWirelessBackend();
+  const std::optional<RadioBlocks> blocks = backend.radioBlocks(*pending_);
+  if (blocks && !blocks->soft) {
+    forget();  // switched on since, by someone else
+    return;
+  }
+  Waiting now;
+  std::shared_ptr<NSError> error;
+  if (!blocks) {
+    now = Waiting::Absent;
+  } else if (blocks->hard) {
+    now = Waiting::HardBlocked;
+  } else if (backend.setRadioPower(*pending_, true, &error)) {
+    NSLog("INFO: switched the radio back on after an unfinished sleep");
+    forget();
+    return;
+  } else {
+    now = Waiting::SwitchFailed;
+  }
+  // One line for each new reason to wait, not one for every change of the
+  // radios while it lasts.
+  if (now != waiting_) {
+    if (now == Waiting::Absent)
+      NSLog(
+          "INFO: the radio Hushmoor switched off for a sleep is not there; it is switched back "
+          "on when it comes back");
+    else if (now == Waiting::HardBlocked)
+      NSLog(
+          "INFO: the radio Hushmoor switched off for a sleep is held off by its hardware "
+          "switch; it is switched back on when the switch is released");
+    else
+      NSLog("WARN (%s:%d): couldn't switch the radio back on after an unfinished sleep: %@",
+            __func__, __LINE__, error);
+  }
+  waiting_ = now;
+  watchRadios(true);
+}
+
+void RadioSleepGuard::forget() {
+  pending_.reset();
+  waiting_ = Waiting::Nothing;
+  watchRadios(false);
   if (auto problem = RadioSleepRecord::remove(RadioSleepRecord::path()))
-    NSLog("WARN (%s:%d): %s", __func__, __LINE__, *problem);
+    reportRecordProblem(*problem);
+}
+
+void RadioSleepGuard::watchRadios(bool watch) {
+  if (watch == watching_) return;
+  watching_ = watch;
+  WirelessBackend& backend = currentWirelessBackend();
+  if (!watch) {
+    backend.watchRadioChanges(nullptr, nullptr);
+    return;
+  }
+  std::string problem;
+  if (!backend.watchRadioChanges([this] { settle(); }, &problem)) {
+    watching_ = false;
+    if (watchProblemReported_) return;
+    watchProblemReported_ = true;
+    NSLog(
+        "WARN (%s:%d): the radio is switched back on at the next wake or launch, not before: "
+        "%s",
+        __func__, __LINE__, problem);
+  }
+}
+
+void RadioSleepGuard::reportRecordProblem(const std::string& problem) {
+  if (recordProblemReported_) return;
+  recordProblemReported_ = true;
+  NSLog("WARN (%s:%d): the radio stays off if Hushmoor ends between a sleep and its wake: %s",
+        __func__, __LINE__, problem);
 }

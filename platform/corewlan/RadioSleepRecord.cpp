@@ -50,6 +50,9 @@ RadioSleepRecord::Reading RadioSleepRecord::read(const std::string& path) {
   GError* error = nullptr;
   if (!g_key_file_load_from_file(keys, path.c_str(), G_KEY_FILE_NONE, &error)) {
     reading.present = !g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+    // A file error other than "none there" is about the place, not the
+    // contents: nothing can be written there either.
+    reading.inaccessible = reading.present && error->domain == G_FILE_ERROR;
     reading.problem = error->message;
     g_error_free(error);
     g_key_file_free(keys);
@@ -102,4 +105,18 @@ std::optional<std::string> RadioSleepRecord::remove(const std::string& path) {
     return posixProblem("cannot remove " + path, errno);
   }
   return foundation_detail::syncFolder(folderOf(path));
+}
+
+void RadioSleepRecord::removeTemporaries(const std::string& path) {
+  const std::string folder = folderOf(path);
+  const std::string prefix = path.substr(folder.size() + 1) + ".";
+  GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
+  if (dir == nullptr) return;
+  while (const char* name = g_dir_read_name(dir)) {
+    // mkstemp's six characters after the record's own name.
+    const std::string leaf = name;
+    if (leaf.size() == prefix.size() + 6 && leaf.compare(0, prefix.size(), prefix) == 0)
+      ::unlink((folder + "/" + leaf).c_str());
+  }
+  g_dir_close(dir);
 }

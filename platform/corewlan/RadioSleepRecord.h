@@ -31,12 +31,17 @@ struct RadioSleepRecord {
   // Removes the record (nothing to do when there is none) and syncs the
   // folder. Returns the problem, if any.
   static std::optional<std::string> remove(const std::string& path);
+  // Removes the temporary files a write leaves when it is cut short between
+  // creating and renaming its file. Only when no write can be under way.
+  static void removeTemporaries(const std::string& path);
 };
 
-// What reading the record found: nothing, a record, or a file that is not a
-// whole record (then `problem` says why).
+// What reading the record found: nothing, a record, a file that is not a
+// whole record, or a place that cannot be read (a folder in the way is a file,
+// no permission); `problem` says why for the last two.
 struct RadioSleepRecord::Reading {
   bool present = false;
+  bool inaccessible = false;
   std::optional<RadioSleepRecord> record;
   std::string problem;
 };

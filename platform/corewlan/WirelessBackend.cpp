@@ -21,3 +21,8 @@ std::optional<RadioBlocks> WirelessBackend::radioBlocks(const std::string& bsdNa
   if (!hasInterface(bsdName)) return std::nullopt;
   return RadioBlocks{!radioPower(bsdName), false};
 }
+
+bool WirelessBackend::watchRadioChanges(RadioChangeHandler changed, std::string* problem) {
+  if (changed && problem != nullptr) *problem = "this machine does not report radio changes";
+  return !changed;
+}

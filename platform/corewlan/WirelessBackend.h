@@ -5,6 +5,7 @@
 // a test or script sets.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,13 @@ class WirelessBackend {
   // The device behind the named interface's radio in words, for a person
   // reading a record of it later; the default is the name itself.
   virtual std::string radioDevice(const std::string& bsdName) { return bsdName; }
+
+  // Calls `changed` after a radio was added, removed or switched, by anyone;
+  // nullptr stops. Called on the main thread, from the main context, never
+  // from inside this call. False when changes cannot be watched (*problem
+  // says why; `changed` is then never called). The default reports nothing.
+  using RadioChangeHandler = std::function<void()>;
+  virtual bool watchRadioChanges(RadioChangeHandler changed, std::string* problem);
 };
 
 void installWirelessBackend(std::shared_ptr<WirelessBackend> backend);  // nullptr: default

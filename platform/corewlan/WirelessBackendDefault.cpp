@@ -11,7 +11,8 @@ class NoWirelessBackend : public WirelessBackend {
   bool hasInterface(const std::string&) override { return false; }
   bool radioPower(const std::string&) override { return false; }
   bool setRadioPower(const std::string&, bool, std::shared_ptr<NSError>* error) override {
-    if (error != nullptr) *error = NSError::errorWithDomain("NSPOSIXErrorDomain", ENODEV, "No such device");
+    if (error != nullptr)
+      *error = NSError::errorWithDomain("NSPOSIXErrorDomain", ENODEV, "No such device");
     return false;
   }
 };

@@ -35,3 +35,16 @@ bool SimulatedWirelessBackend::setRadioPower(const std::string& bsdName, bool on
   if (observer_) observer_(on);
   return true;
 }
+
+void SimulatedWirelessBackend::setHardware(bool present, bool on) {
+  const bool changed = present != present_ || on != radioOn_;
+  present_ = present;
+  radioOn_ = on;
+  // A copy: the handler may stop the watching.
+  if (RadioChangeHandler handler = changed_; changed && handler) handler();
+}
+
+bool SimulatedWirelessBackend::watchRadioChanges(RadioChangeHandler changed, std::string*) {
+  changed_ = std::move(changed);
+  return true;
+}

@@ -1,6 +1,8 @@
 // The simulated machine's wireless hardware: one interface "en1" (present,
 // radio on, at first), whose presence, radio state and failures are set by a
-// test or script. Successful power changes are reported.
+// test or script. Successful power changes are reported. A change of the
+// hardware's state by the test or script (not by a power request) goes to the
+// radio change handler, as the kernel reports it to a program watching.
 #pragma once
 
 #include <functional>
@@ -14,8 +16,11 @@ class SimulatedWirelessBackend : public WirelessBackend {
   using PowerObserver = std::function<void(bool on)>;
 
   void setPowerObserver(PowerObserver observer) { observer_ = std::move(observer); }
-  void setPresent(bool present) { present_ = present; }
-  void setRadio(bool on) { radioOn_ = on; }  // the hardware's state; not reported
+  // The hardware's state: whether the interface is there and its radio on.
+  // Reported to the radio change handler when it changes.
+  void setHardware(bool present, bool on);
+  void setPresent(bool present) { setHardware(present, radioOn_); }
+  void setRadio(bool on) { setHardware(present_, on); }
   void setFailPowerOff(bool fail) { failOff_ = fail; }
   void setFailPowerOn(bool fail) { failOn_ = fail; }
   bool present() const { return present_; }
@@ -24,8 +29,8 @@ class SimulatedWirelessBackend : public WirelessBackend {
 
   bool hasInterface(const std::string& bsdName) override;
   bool radioPower(const std::string& bsdName) override;
-  bool setRadioPower(const std::string& bsdName, bool on,
-                     std::shared_ptr<NSError>* error) override;
+  bool setRadioPower(const std::string& bsdName, bool on, std::shared_ptr<NSError>* error) override;
+  bool watchRadioChanges(RadioChangeHandler changed, std::string* problem) override;
 
  private:
   bool present_ = true;
@@ -34,4 +39,5 @@ class SimulatedWirelessBackend : public WirelessBackend {
   bool failOn_ = false;
   int powerRequests_ = 0;
   PowerObserver observer_;
+  RadioChangeHandler changed_;
 };

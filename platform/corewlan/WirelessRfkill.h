@@ -3,6 +3,8 @@
 // resume.
 #pragma once
 
+#include <glib.h>
+
 #include <memory>
 #include <string>
 
@@ -12,15 +14,29 @@
 class WirelessRfkill : public WirelessBackend {
  public:
   explicit WirelessRfkill(RfkillPaths paths) : paths_(std::move(paths)) {}
+  ~WirelessRfkill() override;
 
   bool hasInterface(const std::string& bsdName) override;
   bool radioPower(const std::string& bsdName) override;
   bool setRadioPower(const std::string& bsdName, bool on, std::shared_ptr<NSError>* error) override;
   // rfkill's soft and hard block of the interface's radio.
   std::optional<RadioBlocks> radioBlocks(const std::string& bsdName) override;
-  // "rfkill<N> of <interface> (<phy>)".
+  // "rfkill<N> of <interface>".
   std::string radioDevice(const std::string& bsdName) override;
+  // Reads the kernel's rfkill events from the device (opened read-only, so
+  // a seat user's access suffices), on the main context. The kernel
+  // announces a new radio before its interface exists, so an addition is
+  // reported once more a second later.
+  bool watchRadioChanges(RadioChangeHandler changed, std::string* problem) override;
 
  private:
+  static gboolean onEvents(gint fd, GIOCondition condition, gpointer self);
+  static gboolean onLateAddition(gpointer self);
+  void stopWatching();
+
   RfkillPaths paths_;
+  RadioChangeHandler changed_;
+  int watchFd_ = -1;
+  guint watch_ = 0;
+  guint lateAddition_ = 0;
 };
