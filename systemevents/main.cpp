@@ -55,11 +55,17 @@ gboolean quitLoop(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
+// One timer for the idle time, set again for what is left of it when there
+// was activity meanwhile: an idle System Events wakes up only to quit.
 gboolean checkIdle(gpointer data) {
   auto* service = static_cast<Service*>(data);
-  gint64 idle = g_get_monotonic_time() - service->server->lastActivity();
-  if (idle >= gint64(service->idleQuit) * G_USEC_PER_SEC) g_main_loop_quit(service->loop);
-  return G_SOURCE_CONTINUE;
+  const gint64 idle = g_get_monotonic_time() - service->server->lastActivity();
+  const gint64 left = gint64(service->idleQuit) * G_USEC_PER_SEC - idle;
+  if (left <= 0)
+    g_main_loop_quit(service->loop);
+  else
+    g_timeout_add(static_cast<guint>((left + 999) / 1000), &checkIdle, service);
+  return G_SOURCE_REMOVE;
 }
 
 }  // namespace
@@ -94,7 +100,7 @@ int main() {
   store.removeLeftovers();
   g_unix_signal_add(SIGTERM, &quitLoop, &service);
   g_unix_signal_add(SIGINT, &quitLoop, &service);
-  if (service.idleQuit > 0) g_timeout_add_seconds(1, &checkIdle, &service);
+  if (service.idleQuit > 0) g_timeout_add_seconds(service.idleQuit, &checkIdle, &service);
 
   g_main_loop_run(service.loop);
   service.server.reset();

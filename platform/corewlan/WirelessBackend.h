@@ -1,6 +1,7 @@
 // WirelessBackend: the machine's wireless interfaces and their radio power as
-// CWInterface sees them. The Linux backend uses rfkill (state read from
-// /sys/class/rfkill, changed through /dev/rfkill); the simulated one
+// CWInterface sees them. The Linux backend uses rfkill (state read from the
+// rfkill folder under the interface's phy in sysfs, changed through
+// /dev/rfkill); the simulated one
 // (WirelessBackendSim.h) has one interface "en1" whose presence and failures
 // a test or script sets.
 #pragma once

@@ -2,7 +2,6 @@
 // subscription, a watch on logind's bus name and at most one lock fd.
 #include "platform/linux/LogindSleepInhibitor.h"
 
-#include <fcntl.h>
 #include <gio/gunixfdlist.h>
 #include <unistd.h>
 
@@ -192,7 +191,6 @@ LogindSleepInhibitor::Answer LogindSleepInhibitor::adopt(GDBusMessage* reply, GE
     if (error) *error = "cannot take logind's lock fd: " + describe(fdError);
     return Answer::Failed;
   }
-  ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
   lockFd_ = fd;
   const char* sender = g_dbus_message_get_sender(reply);
   logindOwner_ = sender != nullptr ? sender : "";
