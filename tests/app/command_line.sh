@@ -1,13 +1,13 @@
 #!/bin/sh
 # The command's options are answered before anything starts: run in an empty
 # home with no system bus, an answered option leaves the home empty and says
-# nothing on standard error.   command_line.sh <Hushmoor executable> <version>
+# nothing on standard error (and a System Events started by mistake quits at
+# once).   command_line.sh <Hushmoor executable> <version>
 exe=$1 t=$(mktemp -d) && trap 'rm -rf "$t"' EXIT && mkdir "$t/home" || exit 1
 fail() { echo "FAIL: $*" && cat "$t/out" "$t/err" && exit 1; }
 run() {
   env -i HOME="$t/home" XDG_RUNTIME_DIR="$t/home" DBUS_SYSTEM_BUS_ADDRESS=unix:path=/none \
-    HUSHMOOR_SYSTEM_EVENTS_IDLE_QUIT=1 \
-    "$exe" "$@" >"$t/out" 2>"$t/err"
+    HUSHMOOR_SYSTEM_EVENTS_IDLE_QUIT=1 "$exe" "$@" >"$t/out" 2>"$t/err"
   status=$?
 }
 expect() { # the status, then the first line of standard output and of standard error
