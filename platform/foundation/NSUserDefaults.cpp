@@ -36,7 +36,10 @@ std::string configFolder() {
 // over an earlier one. Returns where it went, or "" when it could not move.
 std::string moveAside(const std::string& path) {
   for (int n = 1; n < 1000; ++n) {
-    std::string target = path + ".corrupt" + (n == 1 ? "" : "-" + std::to_string(n));
+    // Appended piece by piece: GCC 12 at -O3 takes `"-" + std::to_string(n)`
+    // for an overlapping copy (-Wrestrict), which fails a Release build.
+    std::string target = path + ".corrupt";
+    if (n > 1) target.append("-").append(std::to_string(n));
     std::error_code ec;
     if (std::filesystem::exists(target, ec) || ec) continue;
     if (g_rename(path.c_str(), target.c_str()) == 0) return target;
