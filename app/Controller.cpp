@@ -23,7 +23,7 @@ void Controller::applicationDidFinishLaunching(const NSNotification&) {
   // Before anything that may wait on the user or on System Events: a radio
   // that an earlier run switched off for a sleep it never saw the end of is
   // switched back on.
-  RadioSleepGuard::shared().restoreAfterUnfinishedSleep();
+  if (RadioSleepGuard* guard = RadioSleepGuard::installed()) guard->restoreAfterUnfinishedSleep();
 
   // 1. First run: the welcome. RanBefore reaches the disk at the latest when
   //    the application terminates.
@@ -58,7 +58,8 @@ void Controller::applicationDidFinishLaunching(const NSNotification&) {
   }
 
   // 5. From now on the main run loop delivers the notifications.
-  CFRunLoopAddSource(CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource(powerNotificationPort),
+  CFRunLoopAddSource(CFRunLoopGetCurrent(),
+                     IONotificationPortGetRunLoopSource(powerNotificationPort),
                      kCFRunLoopCommonModes);
 }
 

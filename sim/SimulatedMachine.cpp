@@ -16,6 +16,7 @@
 #include "platform/appkit/ProcessExit.h"
 #include "platform/applevents/LaunchServices.h"
 #include "platform/corefoundation/CFRunLoop.h"
+#include "platform/corewlan/RadioSleepGuard.h"
 #include "platform/corewlan/RadioSleepRecord.h"
 #include "platform/corewlan/WirelessBackendSim.h"
 #include "platform/foundation/LogSink.h"
@@ -164,6 +165,8 @@ void SimulatedMachine::launch(const SimCommand& command) {
   for (const std::string& a : arguments) argv.push_back(a.c_str());
   argv.push_back(nullptr);
 
+  // Each process has its own guard of the radio, as LinuxMachine installs.
+  installWirelessBackend(std::make_shared<RadioSleepGuard>(wireless_));
   feeder_ = CFRunLoopSourceCreateWithHandler([this] { feedRunningApplication(); }, kFeederOrder);
   CFRunLoopAddSource(CFRunLoopGetMain(), feeder_, kCFRunLoopCommonModes);
   CFRunLoopSourceSignal(feeder_);
@@ -172,8 +175,7 @@ void SimulatedMachine::launch(const SimCommand& command) {
   running_ = false;
   CFRunLoopSourceDestroy(feeder_);
   feeder_ = nullptr;
-  // The process's open /dev/rfkill goes with it: no more radio changes reach it.
-  wireless_->watchRadioChanges(nullptr, nullptr);
+  installWirelessBackend(wireless_);
 }
 
 std::vector<std::string> SimulatedMachine::processArguments(const SimCommand& command) const {

@@ -17,7 +17,10 @@ class CWInterface {
   // Whether the radio is on (read afresh).
   bool power() const;
   // Switches the radio; true on success, else false with *error (when given)
-  // set to an error object describing the failure.
+  // set to an error object describing the failure. Blocks on the radio and,
+  // with the machine's radio guard installed, on a durable write of its
+  // record when the switch-off is for a sleep (RadioSleepGuard.h). Main
+  // thread.
   bool setPower(bool power, std::shared_ptr<NSError>* error) const;
 
   explicit CWInterface(NSString name) : name_(std::move(name)) {}

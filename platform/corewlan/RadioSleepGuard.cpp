@@ -5,27 +5,25 @@
 #include <glib.h>
 
 #include "platform/corewlan/RadioSleepRecord.h"
-#include "platform/corewlan/WirelessBackend.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/iokit/IOPMHandling.h"
 
-RadioSleepGuard& RadioSleepGuard::shared() {
-  static RadioSleepGuard guard;
-  return guard;
-}
-
-RadioSleepGuard::RadioSleepGuard() {
-  IOPMSetHandlingObserver(
+RadioSleepGuard::RadioSleepGuard(std::shared_ptr<WirelessBackend> radios)
+    : radios_(std::move(radios)) {
+  observer_ = IOPMAddHandlingObserver(
       [this](natural_t messageType, bool handled) { notificationHandling(messageType, handled); });
 }
 
-void RadioSleepGuard::restoreAfterUnfinishedSleep() {
+RadioSleepGuard::~RadioSleepGuard() {
+  IOPMRemoveHandlingObserver(observer_);
   watchRadios(false);
-  pending_.reset();
-  inSleep_ = writtenForThisSwitch_ = powerOnAskedDuringWake_ = powerOnFailedDuringWake_ = false;
-  waiting_ = Waiting::Nothing;
-  recordProblemReported_ = watchProblemReported_ = false;
+}
 
+RadioSleepGuard* RadioSleepGuard::installed() {
+  return dynamic_cast<RadioSleepGuard*>(&currentWirelessBackend());
+}
+
+void RadioSleepGuard::restoreAfterUnfinishedSleep() {
   const std::string path = RadioSleepRecord::path();
   // Only one copy runs per user, so no other write can be under way.
   RadioSleepRecord::removeTemporaries(path);
@@ -42,33 +40,31 @@ void RadioSleepGuard::restoreAfterUnfinishedSleep() {
   }
 }
 
-void RadioSleepGuard::radioWillSwitch(const std::string& bsdName, bool on) {
-  writtenForThisSwitch_ = false;
+bool RadioSleepGuard::setRadioPower(const std::string& bsdName, bool on,
+                                    std::shared_ptr<NSError>* error) {
   const natural_t handling = IOPMMessageBeingHandled();
-  if (on) {
-    if (handling == kIOMessageSystemHasPoweredOn) powerOnAskedDuringWake_ = true;
-    return;
+  if (on && handling == kIOMessageSystemHasPoweredOn) powerOnAskedDuringWake_ = true;
+  // Written before the radio goes off, so that no moment exists where the
+  // radio is off for a sleep and nothing says so.
+  bool written = false;
+  if (!on && handling == kIOMessageSystemWillSleep) {
+    const RadioSleepRecord record{bsdName, radios_->radioDevice(bsdName),
+                                  RadioSleepRecord::currentBootId(),
+                                  g_get_real_time() / G_USEC_PER_SEC};
+    if (auto problem = record.write(RadioSleepRecord::path())) {
+      reportRecordProblem(*problem);
+    } else {
+      pending_ = bsdName;
+      written = true;
+    }
   }
-  if (handling != kIOMessageSystemWillSleep) return;
-  const RadioSleepRecord record{bsdName, currentWirelessBackend().radioDevice(bsdName),
-                                RadioSleepRecord::currentBootId(),
-                                g_get_real_time() / G_USEC_PER_SEC};
-  if (auto problem = record.write(RadioSleepRecord::path())) {
-    reportRecordProblem(*problem);
-    return;
-  }
-  pending_ = bsdName;
-  writtenForThisSwitch_ = true;
-}
-
-void RadioSleepGuard::radioSwitched(bool on, bool succeeded) {
-  if (on && !succeeded && IOPMMessageBeingHandled() == kIOMessageSystemHasPoweredOn)
-    powerOnFailedDuringWake_ = true;
-  // A switch-off that failed leaves the radio on: the record it was written
-  // for is not true, and kept it could switch on a radio the user switches
-  // off later.
-  if ((on && succeeded) || (!on && !succeeded && writtenForThisSwitch_)) forget();
-  writtenForThisSwitch_ = false;
+  const bool switched = radios_->setRadioPower(bsdName, on, error);
+  if (on && !switched && handling == kIOMessageSystemHasPoweredOn) powerOnFailedDuringWake_ = true;
+  // A switch-off that failed leaves the radio on: the record written for it
+  // is not true, and kept it could switch on a radio the user switches off
+  // later.
+  if ((on && switched) || (!on && !switched && written)) forget();
+  return switched;
 }
 
 void RadioSleepGuard::notificationHandling(natural_t messageType, bool handled) {
@@ -92,8 +88,7 @@ void RadioSleepGuard::notificationHandling(natural_t messageType, bool handled) 
 
 void RadioSleepGuard::settle() {
   if (!pending_ || inSleep_) return;
-  WirelessBackend& backend = currentWirelessBackend();
-  const std::optional<RadioBlocks> blocks = backend.radioBlocks(*pending_);
+  const std::optional<RadioBlocks> blocks = radios_->radioBlocks(*pending_);
   if (blocks && !blocks->soft) {
     forget();  // switched on since, by someone else
     return;
@@ -104,7 +99,7 @@ void RadioSleepGuard::settle() {
     now = Waiting::Absent;
   } else if (blocks->hard) {
     now = Waiting::HardBlocked;
-  } else if (backend.setRadioPower(*pending_, true, &error)) {
+  } else if (radios_->setRadioPower(*pending_, true, &error)) {
     NSLog("INFO: switched the radio back on after an unfinished sleep");
     forget();
     return;
@@ -141,13 +136,12 @@ void RadioSleepGuard::forget() {
 void RadioSleepGuard::watchRadios(bool watch) {
   if (watch == watching_) return;
   watching_ = watch;
-  WirelessBackend& backend = currentWirelessBackend();
   if (!watch) {
-    backend.watchRadioChanges(nullptr, nullptr);
+    radios_->watchRadioChanges(nullptr, nullptr);
     return;
   }
   std::string problem;
-  if (!backend.watchRadioChanges([this] { settle(); }, &problem)) {
+  if (!radios_->watchRadioChanges([this] { settle(); }, &problem)) {
     watching_ = false;
     if (watchProblemReported_) return;
     watchProblemReported_ = true;

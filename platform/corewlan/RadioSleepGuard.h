@@ -14,37 +14,46 @@
 // on as soon as it is there and held off by software only.
 //
 // Which layer knows "for a sleep": neither the radio nor the power layer
-// alone. CWInterface knows that the radio is switched, and IOKit's delivery
-// knows which notification the application is handling meanwhile
-// (IOPMHandling.h). The guard joins the two here, in the platform, so that the
-// application's handler keeps to its own logic and every wireless backend,
-// real or simulated, behaves alike: a radio switched off while a will-sleep
-// is handled is off for that sleep.
+// alone. The wireless backend knows that the radio is switched, and IOKit's
+// delivery knows which notification the application is handling meanwhile
+// (IOPMHandling.h). The guard joins the two in the platform, as a decorator of
+// the wireless backend that the machine installs (LinuxMachine, the simulated
+// machine), so that the application's handler keeps to its own logic and
+// every backend, real or simulated, behaves alike: a radio switched off while
+// a will-sleep is handled is off for that sleep.
 //
-// Everything here runs on the main thread and blocks on the file system (the
-// record is written durably) and on the radio; nothing waits on the network
-// or on another process.
+// Everything here runs on the main thread. Switching the radio through the
+// guard blocks on the file system (the record is written durably, fsync'd)
+// as well as on the radio; nothing waits on the network or on another
+// process.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/corewlan/WirelessBackend.h"
 #include "platform/iokit/IOPMLib.h"
 
-class RadioSleepGuard {
+class RadioSleepGuard : public WirelessBackend {
  public:
-  // The process's guard; made on first use, which also starts watching the
-  // power notifications. Main thread only.
-  static RadioSleepGuard& shared();
+  // Guards `radios`; watches IOKit's deliveries until destroyed. Main thread.
+  explicit RadioSleepGuard(std::shared_ptr<WirelessBackend> radios);
+  ~RadioSleepGuard() override;
+  RadioSleepGuard(const RadioSleepGuard&) = delete;
+  RadioSleepGuard& operator=(const RadioSleepGuard&) = delete;
+
+  // The installed wireless backend when it is a guard, else none.
+  static RadioSleepGuard* installed();
 
   // The launch's step, after the check for another running copy and before
-  // the application looks for its interface. Starts the run afresh (state
-  // from an earlier launch in this process is dropped), removes temporary
-  // files left by a record write that a crash cut short, and reads a record
-  // left by an earlier run: a readable one is acted on as described above
-  // (with one log line saying what happened); one that is not a record is
-  // removed with a warning; a record folder that cannot be used gets one
-  // warning for the run. Must not be called from a notification callback.
+  // the application looks for its interface. Removes temporary files left by
+  // a record write that a crash cut short, and reads a record left by an
+  // earlier run: a readable one is acted on as described above (with one log
+  // line saying what happened); one that is not a record is removed with a
+  // warning; a record folder that cannot be used gets one warning for the
+  // run. Must not be called from a notification callback.
   //
   // A record from an earlier boot is honoured like one from this boot: the
   // soft block was most likely carried over by systemd-rfkill from the
@@ -54,15 +63,20 @@ class RadioSleepGuard {
   // record.
   void restoreAfterUnfinishedSleep();
 
-  // CWInterface::setPower, around each power request. Before switching off
-  // for a sleep the record is written (a warning, once per run, when it
-  // cannot be; the sleep goes on). A switch-on that succeeded, or a
-  // switch-off for a sleep that failed, removes it.
-  void radioWillSwitch(const std::string& bsdName, bool on);
-  void radioSwitched(bool on, bool succeeded);
+  bool hasInterface(const std::string& bsdName) override { return radios_->hasInterface(bsdName); }
+  bool radioPower(const std::string& bsdName) override { return radios_->radioPower(bsdName); }
+  // Before switching off for a sleep the record is written (a warning, once
+  // per run, when it cannot be; the sleep goes on). A switch-on that
+  // succeeded, or a switch-off for a sleep that failed, removes it.
+  bool setRadioPower(const std::string& bsdName, bool on, std::shared_ptr<NSError>* error) override;
+  std::optional<RadioBlocks> radioBlocks(const std::string& bsdName) override {
+    return radios_->radioBlocks(bsdName);
+  }
+  std::string radioDevice(const std::string& bsdName) override {
+    return radios_->radioDevice(bsdName);
+  }
 
  private:
-  RadioSleepGuard();
   void notificationHandling(natural_t messageType, bool handled);
   // Acts on a pending record outside a sleep; see the class comment.
   void settle();
@@ -72,9 +86,10 @@ class RadioSleepGuard {
 
   enum class Waiting { Nothing, Absent, HardBlocked, SwitchFailed };
 
+  std::shared_ptr<WirelessBackend> radios_;
+  uint64_t observer_ = 0;
   std::optional<std::string> pending_;  // the interface of a record on disk
   bool inSleep_ = false;                // from a will-sleep to the end of its wake
-  bool writtenForThisSwitch_ = false;
   bool powerOnAskedDuringWake_ = false;
   bool powerOnFailedDuringWake_ = false;
   bool watching_ = false;

@@ -5,6 +5,7 @@
 // like the deliveries themselves.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "platform/iokit/IOPMLib.h"
@@ -15,8 +16,11 @@ natural_t IOPMMessageBeingHandled();
 
 // Told just before a notification reaches its callback (handled false) and
 // again once the callback has returned (handled true); not when the callback
-// ends the process instead. One observer for the process; nullptr removes it.
-// Called on the main thread, from the port's run-loop source; it must not
-// post or acknowledge notifications itself.
+// ends the process instead. Called on the main thread, from the port's
+// run-loop source, in the order the observers were added; an observer must
+// not post or acknowledge notifications itself. Add and remove on the main
+// thread; removing one from inside an observer is allowed.
 using IOPMHandlingObserver = std::function<void(natural_t messageType, bool handled)>;
-void IOPMSetHandlingObserver(IOPMHandlingObserver observer);
+using IOPMHandlingObserverID = uint64_t;
+IOPMHandlingObserverID IOPMAddHandlingObserver(IOPMHandlingObserver observer);
+void IOPMRemoveHandlingObserver(IOPMHandlingObserverID id);

@@ -4,6 +4,7 @@
 #include "platform/iokit/IOPMLib.h"
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -34,9 +35,16 @@ natural_t& messageBeingHandled() {
   static natural_t messageType = 0;
   return messageType;
 }
-IOPMHandlingObserver& handlingObserver() {
-  static IOPMHandlingObserver observer;
-  return observer;
+std::map<IOPMHandlingObserverID, IOPMHandlingObserver>& handlingObservers() {
+  static std::map<IOPMHandlingObserverID, IOPMHandlingObserver> observers;
+  return observers;
+}
+
+void tellHandlingObservers(natural_t messageType, bool handled) {
+  // A copy: an observer may remove itself or another.
+  const auto observers = handlingObservers();
+  for (const auto& [id, observer] : observers)
+    if (handlingObservers().count(id) != 0) observer(messageType, handled);
 }
 
 // Marks the notification as being handled for the time of its callback, also
@@ -63,21 +71,25 @@ void deliverOne(const std::weak_ptr<PortState>& weak) {
   // One notification per perform, so that other sources keep their turn; the
   // rest follow at the next iterations.
   if (!port->queue.empty()) CFRunLoopSourceSignal(port->source);
-  if (handlingObserver()) handlingObserver()(messageType, false);
+  tellHandlingObservers(messageType, false);
   {
     HandlingScope handling(messageType);
     port->callback(port->refcon, port->service, messageType, reinterpret_cast<void*>(id));
   }
-  if (handlingObserver()) handlingObserver()(messageType, true);
+  tellHandlingObservers(messageType, true);
 }
 
 }  // namespace
 
 natural_t IOPMMessageBeingHandled() { return messageBeingHandled(); }
 
-void IOPMSetHandlingObserver(IOPMHandlingObserver observer) {
-  handlingObserver() = std::move(observer);
+IOPMHandlingObserverID IOPMAddHandlingObserver(IOPMHandlingObserver observer) {
+  static IOPMHandlingObserverID last = 0;
+  handlingObservers().emplace(++last, std::move(observer));
+  return last;
 }
+
+void IOPMRemoveHandlingObserver(IOPMHandlingObserverID id) { handlingObservers().erase(id); }
 
 struct IONotificationPort {
   std::shared_ptr<PortState> state = std::make_shared<PortState>();
@@ -118,7 +130,7 @@ io_connect_t IORegisterForSystemPower(void* refcon, IONotificationPortRef* thePo
 IOReturn IOAllowPowerChange(io_connect_t kernelPort, intptr_t notificationID) {
   if (openConnections().count(kernelPort) == 0) return kIOReturnBadArgument;
   return currentPowerSource().allowPowerChange(kernelPort, notificationID) ? kIOReturnSuccess
-                                                                          : kIOReturnBadArgument;
+                                                                           : kIOReturnBadArgument;
 }
 
 IOReturn IODeregisterForSystemPower(io_object_t* notifier) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/appkit/AlertPresenterGtk.h"
+#include "platform/corewlan/RadioSleepGuard.h"
 #include "platform/corewlan/WirelessRfkill.h"
 #include "platform/foundation/LogSinkJournal.h"
 #include "platform/foundation/NSLog.h"
@@ -57,7 +58,8 @@ void warnAboutLogindDelayLimit(std::optional<uint64_t> inhibitDelayMaxUSec) {
 void installLinuxMachine(SleepWaitRule sleepWait) {
   sleepWaitRule = sleepWait;
   NSSetLogSink(makeJournalLogSink());
-  installWirelessBackend(std::make_shared<WirelessRfkill>(rfkillPaths()));
+  installWirelessBackend(
+      std::make_shared<RadioSleepGuard>(std::make_shared<WirelessRfkill>(rfkillPaths())));
   PowerSourceLogind::Options power;
   power.delayLimitObserver = warnAboutLogindDelayLimit;
   installPowerSource(std::make_shared<PowerSourceLogind>(std::move(power)));

@@ -79,7 +79,7 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnARadioLeftSoftBlockedAndKeepsTheRec
     FakeSysfs sys;
     sys.add("wlan0", 3, "phy0", 0);
     sys.setBlocks("phy0", 0, c.soft, c.hard);
-    installWirelessBackend(std::make_shared<WirelessRfkill>(sys.paths()));
+    RadioSleepGuard guard(std::make_shared<WirelessRfkill>(sys.paths()));
     const std::filesystem::path path = RadioSleepRecord::path();
     std::filesystem::create_directories(path.parent_path());
     std::filesystem::remove(path);
@@ -88,7 +88,7 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnARadioLeftSoftBlockedAndKeepsTheRec
     writeFile(path.string() + ".Ab3dE9", "[Radio off");
     log->clear();
 
-    RadioSleepGuard::shared().restoreAfterUnfinishedSleep();
+    guard.restoreAfterUnfinishedSleep();
 
     const std::vector<unsigned char> unblock{0, 0, 0, 0, 1, 2, 0, 0};  // rfkill0, wlan, change
     EXPECT_EQ(sys.takeWritten(), c.unblocked ? unblock : decltype(unblock){});
@@ -106,7 +106,9 @@ TEST_F(RadioSleepGuardTest, AStateFolderThatIsAFileGetsOneWarningForTheRun) {
       std::filesystem::path(RadioSleepRecord::path()).parent_path();
   std::filesystem::create_directories(folder.parent_path());
   writeFile(folder, "not a folder");
-  RadioSleepGuard::shared().restoreAfterUnfinishedSleep();
+  auto guard = std::make_shared<RadioSleepGuard>(machine.wireless);
+  installWirelessBackend(guard);
+  guard->restoreAfterUnfinishedSleep();
   powerConnection =
       IORegisterForSystemPower(nullptr, &powerNotificationPort, MySleepCallBack, &powerNotifier);
   CFRunLoopAddSource(CFRunLoopGetCurrent(),
@@ -131,7 +133,7 @@ TEST_F(RadioSleepGuardTest, AStateFolderThatIsAFileGetsOneWarningForTheRun) {
 
 TEST_F(RadioSleepGuardTest, TheRecordLastsFromTheSwitchOffForASleepUntilTheRadioIsOnAgain) {
   ScopedSimulatedBackends machine;
-  RadioSleepGuard::shared().restoreAfterUnfinishedSleep();
+  installWirelessBackend(std::make_shared<RadioSleepGuard>(machine.wireless));
   const auto& wireless = machine.wireless;
   std::vector<bool> recordedAtSwitch;
   wireless->setPowerObserver([&](bool) { recordedAtSwitch.push_back(recordExists()); });
