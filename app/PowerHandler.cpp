@@ -33,6 +33,10 @@ unsigned int sleepDelaySeconds(long sleepDelay) {
   return static_cast<unsigned int>(sleepDelay);
 }
 
+unsigned int configuredSleepWaitSeconds() {
+  return sleepDelaySeconds(NSUserDefaults::standardUserDefaults().integerForKey("SleepDelay"));
+}
+
 void MySleepCallBack(void* refCon, io_service_t service, natural_t messageType,
                      void* messageArgument) {
   (void)refCon;
@@ -55,8 +59,7 @@ void MySleepCallBack(void* refCon, io_service_t service, natural_t messageType,
       if (airportWasOn) {
         if (setRadio(false)) {
           // Read now, not at launch: a SleepDelay changed meanwhile applies.
-          platform::sleep(
-              sleepDelaySeconds(NSUserDefaults::standardUserDefaults().integerForKey("SleepDelay")));
+          platform::sleep(configuredSleepWaitSeconds());
         } else {
           NSLog("WARN (%s:%d): error trying to turn airport off: %@", __func__, __LINE__, error);
         }

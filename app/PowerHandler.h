@@ -17,6 +17,8 @@ void MySleepCallBack(void* refCon, io_service_t service, natural_t messageType,
 
 // The seconds a will-sleep waits for a SleepDelay value.
 unsigned int sleepDelaySeconds(long sleepDelay);
+// The seconds a will-sleep waits with the SleepDelay set now (read afresh).
+unsigned int configuredSleepWaitSeconds();
 
 // Back to the values a new process starts with; the simulated machine calls it
 // before each launch, since its launches share one host process.

@@ -10,6 +10,10 @@
 
 int main(int argc, const char* argv[]) {
   if (auto status = answerCommandLine(argc, argv, stdout, stderr)) return *status;
-  installLinuxMachine(sleepDelaySeconds);
+  installLinuxMachine({
+      .applicationName = "Hushmoor",
+      .currentSleepWait = configuredSleepWaitSeconds,
+      .sleepWaitSetting = "SleepDelay",
+  });
   return NSApplicationMain(argc, argv);
 }

@@ -43,7 +43,6 @@ void RadioSleepGuard::restoreAfterUnfinishedSleep() {
 bool RadioSleepGuard::setRadioPower(const std::string& bsdName, bool on,
                                     std::shared_ptr<NSError>* error) {
   const natural_t handling = IOPMMessageBeingHandled();
-  if (on && handling == kIOMessageSystemHasPoweredOn) powerOnAskedDuringWake_ = true;
   // Written before the radio goes off, so that no moment exists where the
   // radio is off for a sleep and nothing says so.
   bool written = false;
@@ -71,7 +70,7 @@ void RadioSleepGuard::notificationHandling(natural_t messageType, bool handled) 
   if (messageType == kIOMessageSystemWillSleep && !handled) inSleep_ = true;
   if (messageType != kIOMessageSystemHasPoweredOn) return;
   if (!handled) {
-    powerOnAskedDuringWake_ = powerOnFailedDuringWake_ = false;
+    powerOnFailedDuringWake_ = false;
     return;
   }
   inSleep_ = false;

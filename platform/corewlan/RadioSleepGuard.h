@@ -90,7 +90,6 @@ class RadioSleepGuard : public WirelessBackend {
   uint64_t observer_ = 0;
   std::optional<std::string> pending_;  // the interface of a record on disk
   bool inSleep_ = false;                // from a will-sleep to the end of its wake
-  bool powerOnAskedDuringWake_ = false;
   bool powerOnFailedDuringWake_ = false;
   bool watching_ = false;
   Waiting waiting_ = Waiting::Nothing;  // what the last settle() waits for

@@ -13,7 +13,6 @@
 #include "platform/corewlan/WirelessRfkill.h"
 #include "platform/foundation/LogSinkJournal.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/NSUserDefaults.h"
 #include "platform/iokit/PowerSourceLogind.h"
 
 namespace {
@@ -22,7 +21,10 @@ namespace {
 // around the wait; one second is plenty on any laptop.
 constexpr uint64_t kMarginUSec = 1000000;
 
-SleepWaitRule sleepWaitRule = nullptr;
+LinuxMachineOptions& application() {
+  static LinuxMachineOptions options;
+  return options;
+}
 
 // The end-to-end tests run the real executable against a fake sysfs tree and
 // a fake /dev/rfkill under this folder (<root>/sys, <root>/dev/rfkill). It
@@ -37,30 +39,31 @@ RfkillPaths rfkillPaths() {
   return paths;
 }
 
-// Told logind's InhibitDelayMaxUSec after each registration; SleepDelay is
-// read then, so the warning matches the setting the process started with.
+// Told logind's InhibitDelayMaxUSec after each registration; the wait is
+// asked for then, so the warning matches the setting the process started with.
 void warnAboutLogindDelayLimit(std::optional<uint64_t> inhibitDelayMaxUSec) {
-  if (!inhibitDelayMaxUSec) return;
-  const long sleepDelay = NSUserDefaults::standardUserDefaults().integerForKey("SleepDelay");
-  const uint64_t wait = sleepWaitRule(sleepDelay);
+  if (!inhibitDelayMaxUSec || !application().currentSleepWait) return;
+  const uint64_t wait = application().currentSleepWait();
   if (wait * 1000000 + kMarginUSec <= *inhibitDelayMaxUSec) return;
   char limit[32];
   std::snprintf(limit, sizeof limit, "%g", static_cast<double>(*inhibitDelayMaxUSec) / 1e6);
   NSLog(
       "WARN (%s:%d): systemd-logind holds a sleep back at most %s s (InhibitDelayMaxSec), but "
-      "Hushmoor waits %s s (SleepDelay) plus about 1 s, so the wait ends early, when logind "
-      "stops waiting; lower SleepDelay or raise InhibitDelayMaxSec (see the README)",
-      __func__, __LINE__, std::string(limit), std::to_string(wait));
+      "%s waits %s s (%s) plus about 1 s, so the wait ends early, when logind stops waiting; "
+      "lower %s or raise InhibitDelayMaxSec (see the README)",
+      __func__, __LINE__, std::string(limit), application().applicationName, std::to_string(wait),
+      application().sleepWaitSetting, application().sleepWaitSetting);
 }
 
 }  // namespace
 
-void installLinuxMachine(SleepWaitRule sleepWait) {
-  sleepWaitRule = sleepWait;
+void installLinuxMachine(LinuxMachineOptions options) {
+  application() = std::move(options);
   NSSetLogSink(makeJournalLogSink());
   installWirelessBackend(
       std::make_shared<RadioSleepGuard>(std::make_shared<WirelessRfkill>(rfkillPaths())));
   PowerSourceLogind::Options power;
+  power.logind.who = application().applicationName;
   power.delayLimitObserver = warnAboutLogindDelayLimit;
   installPowerSource(std::make_shared<PowerSourceLogind>(std::move(power)));
   installAlertPresenter(makeGtkAlertPresenter());

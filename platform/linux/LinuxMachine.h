@@ -3,11 +3,21 @@
 // tests install the simulated backends instead.
 #pragma once
 
-// The application's rule for how many seconds a will-sleep waits for a given
-// SleepDelay value: the platform warns with it when logind would not wait
-// that long, and must not keep a copy of the rule that could drift.
-using SleepWaitRule = unsigned int (*)(long sleepDelay);
+#include <functional>
+#include <string>
+
+// What the platform needs to know of the application.
+struct LinuxMachineOptions {
+  // The program's name, as logind lists its sleep lock and the log names it.
+  std::string applicationName;
+  // The seconds the application waits before a sleep with its settings as
+  // they are now, and the setting that decides it: the platform warns when
+  // logind would not wait that long. Asked on the main thread after each
+  // power registration; must not block.
+  std::function<unsigned int()> currentSleepWait;
+  std::string sleepWaitSetting;
+};
 
 // Installs the Linux backends. Call once on the main thread, before
 // NSApplicationMain; it does not block.
-void installLinuxMachine(SleepWaitRule sleepWait);
+void installLinuxMachine(LinuxMachineOptions options);

@@ -100,7 +100,7 @@ GDBusMessage* LogindSleepInhibitor::inhibitCall() const {
   GDBusMessage* call =
       g_dbus_message_new_method_call(kLogindName, kLogindPath, kManagerInterface, "Inhibit");
   g_dbus_message_set_body(
-      call, g_variant_new("(ssss)", "sleep", "Hushmoor", options_.why.c_str(), "delay"));
+      call, g_variant_new("(ssss)", "sleep", options_.who.c_str(), options_.why.c_str(), "delay"));
   return call;
 }
 

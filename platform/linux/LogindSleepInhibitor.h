@@ -28,6 +28,7 @@ class LogindSleepInhibitor {
   using SleepHandler = std::function<void(bool goingToSleep)>;
 
   struct Options {
+    std::string who = "Hushmoor";  // the program, as `systemd-inhibit --list` shows it
     std::string why = "Switching the wireless radio off before the system sleeps";
     // Empty: the system bus, from DBUS_SYSTEM_BUS_ADDRESS or its default place.
     std::string busAddress;
