@@ -1,10 +1,12 @@
-// Diagnostics to standard error and the system log.
+// Diagnostics through NSLog: standard error and, in the shipped service, the
+// journal under the identifier "System Events" (main.cpp installs the sink).
 #include "systemevents/Diagnostics.h"
-
-#include <syslog.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
+
+#include "platform/foundation/NSLog.h"
 
 namespace systemevents {
 
@@ -14,8 +16,7 @@ void reportProblem(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
-  std::fprintf(stderr, "System Events: %s\n", line);
-  syslog(LOG_USER | LOG_WARNING, "System Events: %s", line);
+  NSLog("WARN: %s", std::string(line));
 }
 
 }  // namespace systemevents

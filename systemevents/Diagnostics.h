@@ -1,5 +1,6 @@
 // System Events' own diagnostics. It runs detached, with standard error
-// pointing nowhere useful, so each line also goes to the system log.
+// pointing nowhere useful, so each line also goes to the journal, under the
+// identifier "System Events", like the rest of Hushmoor's messages.
 #pragma once
 
 namespace systemevents {

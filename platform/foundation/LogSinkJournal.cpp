@@ -1,4 +1,4 @@
-// NSLog's sink over JournalLogSink. The lock keeps lines logged from several
+// NSLog's sink over JournalWriter. The lock keeps lines logged from several
 // threads whole on both outputs.
 #include "platform/foundation/LogSinkJournal.h"
 
@@ -8,7 +8,7 @@ namespace {
 
 class JournalSink : public LogSink {
  public:
-  explicit JournalSink(JournalLogSink::Options options) : sink_(std::move(options)) {}
+  explicit JournalSink(JournalWriter::Options options) : sink_(std::move(options)) {}
   void writeLogMessage(std::string_view message) override {
     std::lock_guard lock(mutex_);
     sink_.log(message);
@@ -16,11 +16,11 @@ class JournalSink : public LogSink {
 
  private:
   std::mutex mutex_;
-  JournalLogSink sink_;
+  JournalWriter sink_;
 };
 
 }  // namespace
 
-std::shared_ptr<LogSink> makeJournalLogSink(JournalLogSink::Options options) {
+std::shared_ptr<LogSink> makeJournalLogSink(JournalWriter::Options options) {
   return std::make_shared<JournalSink>(std::move(options));
 }

@@ -1,10 +1,10 @@
 // The real machine's log: standard error in NSLog's line format and the
-// systemd journal (see JournalLogSink).
+// systemd journal (see JournalWriter).
 #pragma once
 
 #include <memory>
 
 #include "platform/foundation/LogSink.h"
-#include "platform/linux/JournalLogSink.h"
+#include "platform/linux/JournalWriter.h"
 
-std::shared_ptr<LogSink> makeJournalLogSink(JournalLogSink::Options options = {});
+std::shared_ptr<LogSink> makeJournalLogSink(JournalWriter::Options options = {});

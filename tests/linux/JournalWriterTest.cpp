@@ -1,4 +1,4 @@
-// JournalLogSink: NSLog's line on standard error and one journal entry per
+// JournalWriter: NSLog's line on standard error and one journal entry per
 // line, sent to a datagram socket of the test's own in place of journald's.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,11 +10,12 @@
 #include <cstring>
 #include <string>
 
-#include "platform/linux/JournalLogSink.h"
+#include "platform/foundation/NSLogLine.h"
+#include "platform/linux/JournalWriter.h"
 
 namespace {
 
-TEST(JournalLogSink, FormatsNSLogLinesAndPrioritiesFromThePrefix) {
+TEST(JournalWriter, FormatsNSLogLinesAndPrioritiesFromThePrefix) {
   ::setenv("TZ", "UTC", 1);
   ::tzset();
   const struct timespec when = {1796553989, 7999999};  // 2026-12-06 10:46:29.007999999 UTC
@@ -29,7 +30,7 @@ TEST(JournalLogSink, FormatsNSLogLinesAndPrioritiesFromThePrefix) {
     EXPECT_EQ(journalPriorityOf(message), priority) << message;
 }
 
-class JournalLogSinkTest : public ::testing::Test {
+class JournalWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
     journal_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -52,12 +53,12 @@ class JournalLogSinkTest : public ::testing::Test {
     return data;
   }
 
-  JournalLogSink::Options options_;
+  JournalWriter::Options options_;
   int journal_ = -1, stderr_[2] = {-1, -1};
 };
 
-TEST_F(JournalLogSinkTest, EachLineGoesToStderrAndToTheJournalIntact) {
-  JournalLogSink sink(options_);
+TEST_F(JournalWriterTest, EachLineGoesToStderrAndToTheJournalIntact) {
+  JournalWriter sink(options_);
   // A message with a line break or a NUL goes length-prefixed: the field's
   // name, its length as 64-bit little endian, the bytes.
   const std::pair<std::string, bool> messages[] = {
@@ -81,13 +82,13 @@ TEST_F(JournalLogSinkTest, EachLineGoesToStderrAndToTheJournalIntact) {
   EXPECT_TRUE(readEntry().empty()) << "one entry per line";
 }
 
-TEST_F(JournalLogSinkTest, AJournalThatFallsBehindNeverStallsTheLogger) {
+TEST_F(JournalWriterTest, AJournalThatFallsBehindNeverStallsTheLogger) {
   // Nobody reads the journal socket: its queue fills after a few hundred
   // entries, and a blocking send would wait forever (the alarm ends the test
   // program then, so the failure is seen rather than hung).
   ::alarm(60);
   options_.stderrFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  JournalLogSink sink(options_);
+  JournalWriter sink(options_);
   for (int i = 0; i < 5000; ++i) sink.log("INFO: line " + std::to_string(i));
   ::alarm(0);
   ::close(options_.stderrFd);

@@ -3,7 +3,7 @@
 // field name, "\n", its length as 64-bit little endian, the bytes and "\n".
 // Written here rather than through libsystemd or GLib's journald writer so the
 // socket is a parameter that tests can point at a socket of their own.
-#include "platform/linux/JournalLogSink.h"
+#include "platform/linux/JournalWriter.h"
 
 #include <errno.h>
 #include <glib.h>
@@ -17,21 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
-std::string formatNSLogLine(const struct timespec& when, std::string_view process, pid_t pid,
-                            long threadId, std::string_view message) {
-  struct tm local;
-  localtime_r(&when.tv_sec, &local);
-  char stamp[40];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-  char head[96];
-  std::snprintf(head, sizeof head, "%s.%03ld ", stamp, when.tv_nsec / 1000000);
-  std::string line(head);
-  line.append(process);
-  line += '[' + std::to_string(pid) + ':' + std::to_string(threadId) + "] ";
-  line.append(message);
-  if (line.empty() || line.back() != '\n') line += '\n';
-  return line;
-}
+#include "platform/foundation/NSLogLine.h"
 
 int journalPriorityOf(std::string_view message) {
   if (message.starts_with("ERROR")) return LOG_ERR;
@@ -40,9 +26,9 @@ int journalPriorityOf(std::string_view message) {
   return LOG_NOTICE;
 }
 
-JournalLogSink::JournalLogSink() : JournalLogSink(Options{}) {}
+JournalWriter::JournalWriter() : JournalWriter(Options{}) {}
 
-JournalLogSink::JournalLogSink(Options options) : options_(std::move(options)) {
+JournalWriter::JournalWriter(Options options) : options_(std::move(options)) {
   if (options_.identifier.empty()) options_.identifier = program_invocation_short_name;
   // When standard error already goes to the journal (started by systemd),
   // writing the entry ourselves as well would show every line twice.
@@ -53,29 +39,16 @@ JournalLogSink::JournalLogSink(Options options) : options_(std::move(options)) {
   if (writeJournal_) socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 }
 
-JournalLogSink::~JournalLogSink() {
+JournalWriter::~JournalWriter() {
   if (socket_ >= 0) ::close(socket_);
 }
 
-void JournalLogSink::log(std::string_view message) {
-  struct timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  const std::string line =
-      formatNSLogLine(now, options_.identifier, ::getpid(), static_cast<long>(::gettid()), message);
-  // One write per line, so lines of two processes sharing the stream never interleave.
-  const char* data = line.data();
-  size_t left = line.size();
-  while (left > 0) {
-    const ssize_t n = ::write(options_.stderrFd, data, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    data += n;
-    left -= static_cast<size_t>(n);
-  }
+void JournalWriter::log(std::string_view message) {
+  writeLogLine(options_.stderrFd, formatNSLogLineNow(message, options_.identifier));
   if (writeJournal_) sendToJournal(message);
 }
 
-bool JournalLogSink::sendToJournal(std::string_view message) {
+bool JournalWriter::sendToJournal(std::string_view message) {
   if (socket_ < 0) return false;
   struct sockaddr_un address;
   std::memset(&address, 0, sizeof address);
