@@ -2,21 +2,15 @@
 // (Return presses it), then the alternate and the other button when given.
 #include "platform/appkit/AlertPresenterGtk.h"
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/appkit/AlertPresenterSim.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/linux/DisplayNamed.h"
 #include "platform/linux/GtkPanelModule.h"
 
 namespace {
-
-bool displayNamed() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
-}
 
 class GtkAlertPresenter : public AlertPresenter {
  public:

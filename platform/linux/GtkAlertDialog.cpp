@@ -3,17 +3,12 @@
 
 #include <gtk/gtk.h>
 
-#include <cstdlib>
+#include "platform/linux/DisplayNamed.h"
 
 namespace GtkAlertDialog {
 
 bool displayAvailable() {
-  static const bool available = [] {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const bool named = (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
-    return named && gtk_init_check(nullptr, nullptr);
-  }();
+  static const bool available = [] { return displayNamed() && gtk_init_check(nullptr, nullptr); }();
   return available;
 }
 
