@@ -13,6 +13,7 @@
 
 #include "platform/applevents/AEEventServer.h"
 #include "platform/foundation/LogSinkJournal.h"
+#include "platform/foundation/UserFolders.h"
 #include "systemevents/Diagnostics.h"
 #include "systemevents/LoginItemStore.h"
 #include "systemevents/SystemEventsControl.h"
@@ -74,9 +75,7 @@ gboolean checkIdle(gpointer data) {
 int main() {
   std::signal(SIGPIPE, SIG_IGN);
   NSSetLogSink(makeJournalLogSink({.identifier = "System Events"}));
-  gchar* folder = g_build_filename(g_get_user_config_dir(), "autostart", nullptr);
-  systemevents::LoginItemStore store(folder);
-  g_free(folder);
+  systemevents::LoginItemStore store(UserFolders::config() + "/autostart");
   systemevents::SystemEventsHandler handler(store, initialFailure());
 
   Service service;

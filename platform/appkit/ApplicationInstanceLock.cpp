@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/foundation/UserFolders.h"
+
 namespace {
 std::string runtimeFolder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return runtime;
-  return g_get_user_runtime_dir();  // GLib's fallback: the user's cache folder
+  // Without a runtime folder (no login session), GLib's fallback: the
+  // user's cache folder, private to the user as well.
+  return UserFolders::runtime().value_or(g_get_user_cache_dir());
 }
 }  // namespace
 

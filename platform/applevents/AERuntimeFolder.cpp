@@ -15,6 +15,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/foundation/UserFolders.h"
+
 namespace ae_runtime {
 
 namespace {
@@ -37,10 +39,9 @@ bool ensurePrivateFolder(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> folder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   std::string path;
-  if (runtime != nullptr && runtime[0] == '/') {
-    path = std::string(runtime) + "/hushmoor-events";
+  if (const std::optional<std::string> runtime = UserFolders::runtime()) {
+    path = *runtime + "/hushmoor-events";
   } else {
     path = "/tmp/hushmoor-events-" + std::to_string(geteuid());
   }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/foundation/DurableFile.h"
+#include "platform/foundation/UserFolders.h"
 
 namespace {
 
@@ -27,13 +28,7 @@ std::string posixProblem(const std::string& what, int code) {
 
 }  // namespace
 
-std::string RadioSleepRecord::path() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state != nullptr && state[0] == '/') return std::string(state) + "/hushmoor/" + kFileName;
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr && home[0] != '\0' ? home : g_get_home_dir()) +
-         "/.local/state/hushmoor/" + kFileName;
-}
+std::string RadioSleepRecord::path() { return UserFolders::state() + "/hushmoor/" + kFileName; }
 
 std::string RadioSleepRecord::currentBootId() {
   gchar* text = nullptr;

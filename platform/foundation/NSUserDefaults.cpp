@@ -15,6 +15,7 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSProcessInfo.h"
+#include "platform/foundation/UserFolders.h"
 
 namespace {
 
@@ -23,13 +24,6 @@ constexpr const char* kGroup = "Defaults";
 std::unique_ptr<NSUserDefaults>& standardInstance() {
   static std::unique_ptr<NSUserDefaults> instance;
   return instance;
-}
-
-std::string configFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return xdg;
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : g_get_home_dir()) + "/.config";
 }
 
 // Moves a corrupt file aside to "<path>.corrupt" (or ".corrupt-2", ...), never
@@ -70,9 +64,9 @@ std::string NSDefaultsValueToString(const NSDefaultsValue& value) {
 NSUserDefaults& NSUserDefaults::standardUserDefaults() {
   auto& instance = standardInstance();
   if (!instance) {
-    instance = std::make_unique<NSUserDefaults>(
-        NSBundle::mainBundle()->bundleIdentifier().UTF8String(),
-        NSProcessInfo::processInfo().arguments());
+    instance =
+        std::make_unique<NSUserDefaults>(NSBundle::mainBundle()->bundleIdentifier().UTF8String(),
+                                         NSProcessInfo::processInfo().arguments());
   }
   return *instance;
 }
@@ -93,7 +87,7 @@ NSUserDefaults::NSUserDefaults(std::string bundleIdentifier, std::vector<std::st
 }
 
 std::string NSUserDefaults::applicationDomainPath() const {
-  return configFolder() + "/" + bundleIdentifier_ + ".defaults";
+  return UserFolders::config() + "/" + bundleIdentifier_ + ".defaults";
 }
 
 void NSUserDefaults::registerDefaults(const NSDefaultsDictionary& defaults) {
@@ -116,8 +110,8 @@ NSDefaultsDictionary NSUserDefaults::readApplicationDomain() {
             aside.empty() ? "it could not be moved aside; registered defaults apply"
                           : ("moved aside to " + aside + "; registered defaults apply").c_str());
     } else if (!missing) {
-      NSLog("WARN (%s:%d): cannot read user defaults file %s: %s", __func__, __LINE__,
-            path.c_str(), error->message);
+      NSLog("WARN (%s:%d): cannot read user defaults file %s: %s", __func__, __LINE__, path.c_str(),
+            error->message);
     }
     g_error_free(error);
     g_key_file_free(file);
@@ -182,14 +176,15 @@ bool NSUserDefaults::synchronize() {
       merged.erase(key);
   }
   const std::string path = applicationDomainPath();
-  if (g_mkdir_with_parents(configFolder().c_str(), 0700) != 0) return false;
+  if (g_mkdir_with_parents(UserFolders::config().c_str(), 0700) != 0) return false;
   GKeyFile* file = g_key_file_new();
   for (const auto& [key, value] : merged)
     g_key_file_set_value(file, kGroup, key.c_str(), NSDefaultsValueToString(value).c_str());
   gsize length = 0;
   gchar* data = g_key_file_to_data(file, &length, nullptr);
   // Written to a temporary file and renamed over, so readers never see half.
-  const bool written = g_file_set_contents(path.c_str(), data, static_cast<gssize>(length), nullptr);
+  const bool written =
+      g_file_set_contents(path.c_str(), data, static_cast<gssize>(length), nullptr);
   g_free(data);
   g_key_file_free(file);
   if (written) pending_.clear();
