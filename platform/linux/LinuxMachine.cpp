@@ -2,6 +2,8 @@
 // delay limit is shorter than the wait before a sleep.
 #include "platform/linux/LinuxMachine.h"
 
+#include <sys/prctl.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -59,7 +61,11 @@ void warnAboutLogindDelayLimit(std::optional<uint64_t> inhibitDelayMaxUSec) {
 
 void installLinuxMachine(LinuxMachineOptions options) {
   application() = std::move(options);
-  NSSetLogSink(makeJournalLogSink());
+  // One name however the program was started (the command "hushmoor", the
+  // menu, the login item's bundle path), so that `journalctl -t` and
+  // `pkill -x` find every copy: the journal identifier and the process name.
+  NSSetLogSink(makeJournalLogSink({.identifier = application().applicationName}));
+  ::prctl(PR_SET_NAME, application().applicationName.c_str());
   installWirelessBackend(
       std::make_shared<RadioSleepGuard>(std::make_shared<WirelessRfkill>(rfkillPaths())));
   PowerSourceLogind::Options power;

@@ -8,7 +8,8 @@
 
 // What the platform needs to know of the application.
 struct LinuxMachineOptions {
-  // The program's name, as logind lists its sleep lock and the log names it.
+  // The program's name, as logind lists its sleep lock, the journal and the
+  // log lines name it, and the process is called (at most 15 bytes count).
   std::string applicationName;
   // The seconds the application waits before a sleep with its settings as
   // they are now, and the setting that decides it: the platform warns when

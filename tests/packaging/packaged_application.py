@@ -25,6 +25,10 @@ class PackagedApplication(unittest.TestCase):
         self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
         m.suspend(writes=2)
         self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
+        # Started as "hushmoor", named "Hushmoor" like the login item's copy.
+        with open('/proc/%d/comm' % m.app.pid) as comm:
+            self.assertEqual(comm.read().strip(), 'Hushmoor')
+        self.assertIn(' Hushmoor[%d:' % m.app.pid, m.text())
 
         exes = {os.path.realpath('/proc/%d/exe' % pid) for pid in m._pids_of_ours()}
         self.assertIn(os.path.realpath(APPS + '/System Events.app/Contents/MacOS/System Events'),
