@@ -1,11 +1,8 @@
 // The platform's standard-folder search. On Linux the user's Library and
-// Application Support folders both map to the XDG data home:
+// Application Support folders both map to the XDG data home (UserFolders.h):
 // $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share.
 #pragma once
 
-#include <functional>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "platform/foundation/NSString.h"
@@ -24,13 +21,3 @@ enum NSSearchPathDomainMask : unsigned {
 std::vector<NSString> NSSearchPathForDirectoriesInDomains(NSSearchPathDirectory directory,
                                                           NSSearchPathDomainMask domains,
                                                           bool expandTilde);
-
-namespace foundation_detail {
-// Reads one environment variable; nothing when it is unset.
-using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
-// The search with its environment and the account's home folder (asked only
-// when HOME is unset) made explicit.
-std::vector<NSString> searchPaths(NSSearchPathDirectory directory, NSSearchPathDomainMask domains,
-                                  bool expandTilde, const EnvironmentLookup& environment,
-                                  const std::function<std::optional<std::string>()>& accountHome);
-}  // namespace foundation_detail

@@ -57,31 +57,28 @@ TEST(Foundation, CalendarFormatsKnownConversionsAndCopiesTheRest) {
 }
 
 TEST(Foundation, SearchPathFollowsXdgDataHome) {
-  using foundation_detail::searchPaths;
-  const auto found = [](const char* s) { return s ? std::optional<std::string>(s) : std::nullopt; };
   const struct {
-    const char *xdgDataHome, *home, *accountHome;  // nullptr: unset, or no account home
+    const char *xdgDataHome, *home;  // nullptr: unset
     bool expandTilde;
-    const char* expected;  // nullptr: no folder
-  } cases[] = {{"/data", "/home/u", "/x", true, "/data"},
-               {"relative", "/home/u", "/x", true, "/home/u/.local/share"},
-               {nullptr, "/home/u/", "/x", true, "/home/u/.local/share"},
-               {nullptr, "/home/u", "/x", false, "~/.local/share"},
-               {nullptr, "", "/home/account", true, "/home/account/.local/share"},
-               {nullptr, nullptr, nullptr, true, nullptr}};
+    const char* expected;
+  } cases[] = {{"/data", "/home/u", true, "/data"},
+               {"/data", "/home/u", false, "/data"},
+               {"relative", "/home/u", true, "/home/u/.local/share"},
+               {nullptr, "/home/u", true, "/home/u/.local/share"},
+               {nullptr, "/home/u", false, "~/.local/share"}};
   for (const auto& c : cases) {
-    auto env = [&](std::string_view name) {
-      return found(name == "HOME" ? c.home : c.xdgDataHome);
-    };
-    auto home = [&] { return found(c.accountHome); };
-    const std::vector<NSString> expected =
-        c.expected ? std::vector<NSString>{c.expected} : std::vector<NSString>{};
+    c.xdgDataHome ? setenv("XDG_DATA_HOME", c.xdgDataHome, 1) : unsetenv("XDG_DATA_HOME");
+    setenv("HOME", c.home, 1);
     for (NSSearchPathDirectory dir : {NSLibraryDirectory, NSApplicationSupportDirectory})
-      EXPECT_EQ(searchPaths(dir, NSUserDomainMask, c.expandTilde, env, home), expected);
+      EXPECT_EQ(NSSearchPathForDirectoriesInDomains(dir, NSUserDomainMask, c.expandTilde),
+                std::vector<NSString>{c.expected});
     // No other folder, no other domain.
-    EXPECT_TRUE(searchPaths(NSSearchPathDirectory(99), NSUserDomainMask, true, env, home).empty());
     EXPECT_TRUE(
-        searchPaths(NSLibraryDirectory, NSSearchPathDomainMask(2), true, env, home).empty());
+        NSSearchPathForDirectoriesInDomains(NSSearchPathDirectory(99), NSUserDomainMask, true)
+            .empty());
+    EXPECT_TRUE(
+        NSSearchPathForDirectoriesInDomains(NSLibraryDirectory, NSSearchPathDomainMask(2), true)
+            .empty());
   }
 }
 
