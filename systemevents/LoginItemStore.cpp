@@ -187,9 +187,11 @@ bool LoginItemStore::replaceFile(const std::string& file, const gchar* data, gsi
                                  mode_t mode, std::string* error) {
   // Written under a temporary name of our own, which only removeLeftovers
   // cleans away.
+  std::string warning;
   const auto problem = foundation_detail::replaceFileDurably(
-      file, folder_ + "/" + kTemporaryPrefix + "XXXXXX", {data, length}, mode, durable_);
+      file, folder_ + "/" + kTemporaryPrefix + "XXXXXX", {data, length}, mode, durable_, &warning);
   if (problem) *error = *problem;
+  if (!warning.empty()) reportProblem("%s", warning.c_str());
   return !problem;
 }
 
