@@ -40,17 +40,17 @@ class LogindTest : public ::testing::Test {
     ASSERT_TRUE(logind_->ok()) << logind_->error();
   }
 
-  static LogindSleepInhibitor::Options options() {
+  static LogindSleepInhibitor::Options options(int failureRetryMs = 60000) {
     LogindSleepInhibitor::Options options;
     options.why = kWhy;
     options.busAddress = bus_->address();
     options.busyRetryMs = 5;
-    options.failureRetryMs = 60000;  // within a test only a busy answer is asked again
+    options.failureRetryMs = failureRetryMs;  // by default only a busy answer is asked again
     return options;
   }
   // Records each event, and whether the lock was held or asked for when it came.
-  void start() {
-    inhibitor_ = LogindSleepInhibitor::start(options(), [this](bool) {
+  void start(int failureRetryMs = 60000) {
+    inhibitor_ = LogindSleepInhibitor::start(options(failureRetryMs), [this](bool) {
       events_.push_back({inhibitor_->holdsLock(), inhibitor_->lockRequested()});
     });
     ASSERT_TRUE(inhibitor_);
@@ -98,14 +98,16 @@ TEST_F(LogindTest, AStartRefusedByLogindFailsWithItsReasonAndLeavesNoLock) {
   EXPECT_TRUE(locksAre(0));
 }
 
-TEST_F(LogindTest, ABusyLogindIsAskedAgainUntilItGrantsACloseOnExecLock) {
+TEST_F(LogindTest, ABusyOrRefusingLogindIsAskedAgainUntilItGrantsACloseOnExecLock) {
   logind_->failInhibit(kBusy, 3);
-  start();  // a busy logind is not a refusal
+  start(5);  // a busy logind is not a refusal
   EXPECT_TRUE(lockComes());
-  inhibitor_->releaseLock();  // a sleep acknowledged
-  logind_->failInhibit(kBusy, 3);
-  ASSERT_TRUE(announce(false));
-  EXPECT_TRUE(lockComes());
+  for (const char* answer : {kBusy, "org.freedesktop.DBus.Error.AccessDenied"}) {  // after a wake
+    inhibitor_->releaseLock();  // a sleep acknowledged
+    logind_->failInhibit(answer, 3);
+    ASSERT_TRUE(announce(false));
+    EXPECT_TRUE(lockComes()) << answer;
+  }
   EXPECT_TRUE(locksAre(1));
   EXPECT_TRUE(::fcntl(inhibitor_->lockFd(), F_GETFD) & FD_CLOEXEC);
 }
