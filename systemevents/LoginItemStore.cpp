@@ -107,15 +107,25 @@ bool LoginItemStore::append(const std::string& path, bool hidden, std::string* e
     *error = "the path is not UTF-8";
     return false;
   }
+  const std::vector<LoginItem> items = list();
   std::int64_t order = 0;
-  for (const LoginItem& item : list()) {
-    if (item.order != kUnordered) {
+  std::int64_t unordered = 0;
+  for (const LoginItem& item : items) {
+    if (item.order == kUnordered)
+      ++unordered;
+    else
       order = std::max(order, item.order);
-    } else if (!giveOrder(item.file, ++order, error)) {
-      // An entry without an order sorts last: it gets one now, in its place,
-      // so that the new item comes after it.
+  }
+  // Orders next to the largest value (a hand-edited entry) leave no room for
+  // the ones given below: counting on would reach the "unordered" value and
+  // then overflow, so every item is numbered afresh, in its place.
+  const bool renumber = order > kUnordered - 2 - unordered;
+  if (renumber) order = 0;
+  for (const LoginItem& item : items) {
+    // An entry without an order sorts last: it gets one now, in its place,
+    // so that the new item comes after it.
+    if ((renumber || item.order == kUnordered) && !giveOrder(item.file, ++order, error))
       return false;
-    }
   }
   return writeItem(path, hidden, order + 1, error);
 }
@@ -177,9 +187,11 @@ bool LoginItemStore::replaceFile(const std::string& file, const gchar* data, gsi
                                  mode_t mode, std::string* error) {
   // Written under a temporary name of our own, which only removeLeftovers
   // cleans away.
+  std::string warning;
   const auto problem = foundation_detail::replaceFileDurably(
-      file, folder_ + "/" + kTemporaryPrefix + "XXXXXX", {data, length}, mode, durable_);
+      file, folder_ + "/" + kTemporaryPrefix + "XXXXXX", {data, length}, mode, durable_, &warning);
   if (problem) *error = *problem;
+  if (!warning.empty()) reportProblem("%s", warning.c_str());
   return !problem;
 }
 

@@ -4,10 +4,11 @@
 // other entry in the folder is neither listed nor touched.
 //
 // The order of the list is kept in X-Hushmoor-Order (new items get one more
-// than the largest), the path in X-Hushmoor-Path and the hidden flag in
-// X-Hushmoor-Hidden (Hidden=true would mean "this entry is deleted").
-// Each entry is written atomically (a temporary file of our own name, fsync,
-// rename), so a crash leaves either the old state or the new one.
+// than the largest, or all are numbered afresh when that would overflow), the
+// path in X-Hushmoor-Path and the hidden flag in X-Hushmoor-Hidden
+// (Hidden=true would mean "this entry is deleted"). Each entry is written
+// atomically (a temporary file of our own name, fsync, rename), so a crash
+// leaves either the old state or the new one.
 //
 // Not thread-safe; System Events uses it from its main loop only.
 #pragma once

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/foundation/NSLog.h"
+
 namespace foundation_detail {
 
 namespace {
@@ -37,7 +39,7 @@ std::optional<std::string> writeAll(int fd, std::string_view data, const std::st
 
 std::optional<std::string> replaceFileDurably(const std::string& file,
                                               std::string temporaryTemplate, std::string_view data,
-                                              mode_t mode, bool durable) {
+                                              mode_t mode, bool durable, std::string* warning) {
   const int fd = g_mkstemp_full(temporaryTemplate.data(), O_WRONLY | O_CLOEXEC, int(mode));
   if (fd < 0) return posixProblem("cannot create a file in " + folderOf(file), errno);
   const std::string& temporary = temporaryTemplate;  // now the file's name
@@ -54,7 +56,17 @@ std::optional<std::string> replaceFileDurably(const std::string& file,
     ::unlink(temporary.c_str());
     return problem;
   }
-  return durable ? syncFolder(folderOf(file)) : std::nullopt;
+  // The new file is in place: what fails from here on is no failed write (a
+  // caller told so would write it again, a login item twice), only a weaker
+  // promise.
+  if (const auto unsynced = durable ? syncFolder(folderOf(file)) : std::nullopt) {
+    const std::string text = *unsynced + "; the change may not survive a power cut";
+    if (warning)
+      *warning = text;
+    else
+      NSLog("WARN (%s:%d): %s", __func__, __LINE__, text);
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> syncFolder(const std::string& folder) {

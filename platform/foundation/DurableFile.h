@@ -15,10 +15,13 @@ namespace foundation_detail {
 // through a temporary file made from `temporaryTemplate` (a path in the same
 // folder ending in "XXXXXX"). Without `durable` nothing is synced (for tests
 // that write many files). The temporary file never stays behind. Blocks on
-// the file system; any thread. Returns the problem, if any.
+// the file system; any thread. Returns the problem, if any: then `file` is as
+// it was. A folder that cannot be synced once the file is in place is no
+// failure: that warning goes to `*warning`, or to NSLog without one.
 std::optional<std::string> replaceFileDurably(const std::string& file,
                                               std::string temporaryTemplate, std::string_view data,
-                                              mode_t mode, bool durable = true);
+                                              mode_t mode, bool durable = true,
+                                              std::string* warning = nullptr);
 
 // Syncs the folder, so that a rename or a removal in it lasts. Blocks; any
 // thread. Returns the problem, if any.

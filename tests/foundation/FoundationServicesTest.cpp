@@ -1,10 +1,11 @@
-// File existence, bundles, calendar formatting and standard folders.
+// File existence, bundles, durable replacement, dates and standard folders.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "platform/foundation/DurableFile.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSCalendarDate.h"
 #include "platform/foundation/NSFileManager.h"
@@ -14,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(Foundation, FileExistenceAndBundles) {
+TEST(Foundation, FileExistenceBundlesAndAFailedReplacement) {
   std::string pattern = (fs::temp_directory_path() / "hushmoor-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const fs::path root = pattern;
@@ -37,6 +38,11 @@ TEST(Foundation, FileExistenceAndBundles) {
   EXPECT_NE(NSBundle::bundleWithPath(at("with space\nand newline")), nullptr);
   EXPECT_EQ(NSBundle::bundleWithPath(at("file")), nullptr);
   EXPECT_EQ(NSBundle::bundleWithPath(at("missing")), nullptr);
+
+  EXPECT_TRUE(foundation_detail::replaceFileDurably(at("with space\nand newline").UTF8String(),
+                                                    (root / "t.XXXXXX").string(), "new", 0600));
+  EXPECT_EQ(std::distance(fs::directory_iterator(root), {}), 3)
+      << "renaming onto a folder fails: no temporary file stays";
   fs::remove_all(root);
 }
 

@@ -22,12 +22,12 @@ class EndToEnd(unittest.TestCase):
         return m
 
     def test_a_night_with_the_radio_on_and_one_with_it_off(self):
-        m = self.machine('-SleepDelay', '1')
+        m = self.machine('-SleepDelay', '3', delay_max=10)
         for _ in range(2):
             night = m.suspend(writes=2)
             self.assertEqual([w for _, w in night.writes], [RADIO_OFF, RADIO_ON])
-            self.assertGreater(night.start_unit - night.sent, 1.0, 'SleepDelay was waited')
-            self.assertLess(night.start_unit - night.sent, 4.0, 'not held to logind\'s limit')
+            self.assertGreater(night.start_unit - night.sent, 3.0, 'SleepDelay was waited')
+            self.assertLess(night.start_unit - night.sent, 7.0, 'not held to logind\'s limit')
             self.assertGreater(night.writes[1][0], night.start_unit, 'radio on after the wake')
             self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
             self.assertFalse(m.soft)
@@ -37,7 +37,7 @@ class EndToEnd(unittest.TestCase):
         night = m.suspend()
         self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
         self.assertEqual(m.writes[before:], [], 'no rfkill write')
-        self.assertLess(night.start_unit - night.sent, 0.9, 'no wait')
+        self.assertLess(night.start_unit - night.sent, 2.0, 'no wait (3 s would be one)')
         self.assertTrue(m.soft)
 
         log = m.text()

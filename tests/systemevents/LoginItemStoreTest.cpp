@@ -4,8 +4,6 @@
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,15 +34,13 @@ class LoginItemStoreTest : public ::testing::Test {
   // version would; returns its contents.
   std::string put(const std::string& name, const std::string& text) {
     g_mkdir_with_parents(folder_.c_str(), 0700);
-    std::ofstream(folder_ + "/" + name) << text;
+    writeFile(folder_ + "/" + name, text);
     return text;
   }
   std::string contents(const std::string& name) const {
-    std::ifstream in(folder_ + "/" + name);
-    if (!in) return "<gone>";
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return g_file_test((folder_ + "/" + name).c_str(), G_FILE_TEST_EXISTS)
+               ? readFile(folder_ + "/" + name)
+               : "<gone>";
   }
 
   TemporaryUserEnvironment environment_;
@@ -79,16 +75,18 @@ TEST_F(LoginItemStoreTest, EntriesItCannotListAreSkippedOnceAndLeftAsTheyAre) {
   }
 }
 
-TEST_F(LoginItemStoreTest, ANewItemGoesAfterAnEntryWithoutOrder) {
-  add("/first");
-  put("hushmoor-login-item-hand.desktop", std::string(kEntry) +
-                                              "# made by hand\nX-Hushmoor-Login-Item=true\n"
-                                              "X-Hushmoor-Path=/by hand\n");
-  EXPECT_EQ(paths(), (Paths{"/first", "/by hand"}));
-  add("/new");
-  add("/newer");
-  EXPECT_EQ(paths(), (Paths{"/first", "/by hand", "/new", "/newer"}));
-  EXPECT_NE(contents("hushmoor-login-item-hand.desktop").find("# made by hand"), std::string::npos);
+TEST_F(LoginItemStoreTest, ANewItemGoesAfterAHandMadeEntryWithoutOrderOrWithTheLargest) {
+  const std::string hand = "# made by hand\nX-Hushmoor-Login-Item=true\nX-Hushmoor-Path=/by hand\n";
+  for (const char* order : {"", "X-Hushmoor-Order=9223372036854775806\n"}) {
+    for (std::string error; store_.removeAt(0, &error);) continue;  // from an empty list
+    add("/first");
+    put("hushmoor-login-item-hand.desktop", kEntry + hand + order);
+    EXPECT_EQ(paths(), (Paths{"/first", "/by hand"}));
+    add("/new");
+    add("/newer");
+    EXPECT_EQ(paths(), (Paths{"/first", "/by hand", "/new", "/newer"})) << order;
+    EXPECT_NE(contents("hushmoor-login-item-hand.desktop").find("# made"), std::string::npos);
+  }
 }
 
 TEST_F(LoginItemStoreTest, SystemEventsCleansUpOnlyOnceItHoldsTheLock) {

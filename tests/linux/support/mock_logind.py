@@ -1,9 +1,9 @@
-'''logind for Hushmoor's tests
+'''logind for Hushmoor's tests: python-dbusmock's template plus InhibitDelayMaxUSec, an
+Inhibit that fails (as with OperationInProgress around a sleep) or answers late, and a
+ListInhibitors that shows the locks whose fd is open at the moment it is called.'''
 
-python-dbusmock's logind template (Inhibit hands out a real fd, ListInhibitors
-shows the live ones), plus InhibitDelayMaxUSec and two ways for Inhibit to
-misbehave: fail (as with OperationInProgress around a sleep) or answer late.
-'''
+import os
+import select
 
 import dbus
 
@@ -23,6 +23,7 @@ def load(mock, parameters):
                      dbus.UInt64(parameters.get('InhibitDelayMaxUSec', 5000000)))
     mockobject.inhibit_failures = []
     mockobject.held = None  # the held Inhibit calls while answers are held back
+    mockobject.locks = []  # (the read end of the lock's pipe, the inhibitor)
 
 
 @dbus.service.method(MAIN_IFACE, in_signature='ssss', out_signature='h',
@@ -31,10 +32,20 @@ def Inhibit(self, what, who, why, mode, reply, fail):
     if mockobject.inhibit_failures:
         name = mockobject.inhibit_failures.pop(0)
         fail(dbus.exceptions.DBusException('refused by the test', name=name))
-    elif mockobject.held is not None:
-        mockobject.held.append(lambda: reply(_logind.Inhibit(self, what, who, why, mode)))
-    else:
-        reply(_logind.Inhibit(self, what, who, why, mode))
+        return
+
+    def grant():
+        fd_r, fd_w = os.pipe()
+        mockobject.locks.append((fd_r, (what, who, why, mode, 1000, 123456)))
+        reply(fd_w)  # the reply holds a copy: the caller's is the only one left
+        os.close(fd_w)
+    mockobject.held.append(grant) if mockobject.held is not None else grant()
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='', out_signature='a(ssssuu)')
+def ListInhibitors(self):
+    return [inhibitor for fd, inhibitor in mockobject.locks
+            if not select.select([fd], [], [], 0)[0]]  # readable: end of file
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='su', out_signature='')
