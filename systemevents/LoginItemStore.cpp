@@ -188,8 +188,8 @@ bool LoginItemStore::replaceFile(const std::string& file, const gchar* data, gsi
   // Written under a temporary name of our own, which only removeLeftovers
   // cleans away.
   std::string warning;
-  const auto problem = foundation_detail::replaceFileDurably(
-      file, folder_ + "/" + kTemporaryPrefix + "XXXXXX", {data, length}, mode, durable_, &warning);
+  const auto problem = DurableFile::replace(file, folder_ + "/" + kTemporaryPrefix + "XXXXXX",
+                                            {data, length}, mode, durable_, &warning);
   if (problem) *error = *problem;
   if (!warning.empty()) reportProblem("%s", warning.c_str());
   return !problem;
@@ -201,11 +201,12 @@ bool LoginItemStore::removeAt(std::size_t index, std::string* error) {
     *error = "no such login item";
     return false;
   }
-  if (g_unlink(items[index].file.c_str()) != 0) {
-    *error = "cannot remove " + items[index].file;
+  std::string warning;
+  if (auto problem = DurableFile::remove(items[index].file, durable_, &warning)) {
+    *error = *problem;
     return false;
   }
-  if (durable_) foundation_detail::syncFolder(folder_);
+  if (!warning.empty()) reportProblem("%s", warning.c_str());
   return true;
 }
 

@@ -17,15 +17,6 @@ namespace {
 constexpr const char* kGroup = "Radio off for sleep";
 constexpr const char* kFileName = "radio-off-for-sleep";
 
-std::string folderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-std::string posixProblem(const std::string& what, int code) {
-  return what + ": " + std::strerror(code);
-}
-
 }  // namespace
 
 std::string RadioSleepRecord::path() { return UserFolders::state() + "/hushmoor/" + kFileName; }
@@ -88,22 +79,18 @@ std::optional<std::string> RadioSleepRecord::write(const std::string& path) cons
   g_free(data);
   g_key_file_free(keys);
 
-  const std::string folder = folderOf(path);
+  const std::string folder = DurableFile::folderOf(path);
   if (g_mkdir_with_parents(folder.c_str(), 0700) != 0)
-    return posixProblem("cannot create " + folder, errno);
-  return foundation_detail::replaceFileDurably(path, path + ".XXXXXX", text, 0600);
+    return DurableFile::posixProblem("cannot create " + folder, errno);
+  return DurableFile::replace(path, path + ".XXXXXX", text, 0600);
 }
 
 std::optional<std::string> RadioSleepRecord::remove(const std::string& path) {
-  if (::unlink(path.c_str()) != 0) {
-    if (errno == ENOENT) return std::nullopt;
-    return posixProblem("cannot remove " + path, errno);
-  }
-  return foundation_detail::syncFolder(folderOf(path));
+  return DurableFile::remove(path);
 }
 
 void RadioSleepRecord::removeTemporaries(const std::string& path) {
-  const std::string folder = folderOf(path);
+  const std::string folder = DurableFile::folderOf(path);
   const std::string prefix = path.substr(folder.size() + 1) + ".";
   GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
   if (dir == nullptr) return;

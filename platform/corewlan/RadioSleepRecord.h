@@ -29,7 +29,8 @@ struct RadioSleepRecord {
   // and syncs the folder (made 0700 when missing). Returns the problem, if any.
   std::optional<std::string> write(const std::string& path) const;
   // Removes the record (nothing to do when there is none) and syncs the
-  // folder. Returns the problem, if any.
+  // folder. Returns the problem when it could not be removed; a folder that
+  // cannot be synced afterwards is only logged.
   static std::optional<std::string> remove(const std::string& path);
   // Removes the temporary files a write leaves when it is cut short between
   // creating and renaming its file. Only when no write can be under way.

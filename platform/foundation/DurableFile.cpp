@@ -11,9 +11,7 @@
 
 #include "platform/foundation/NSLog.h"
 
-namespace foundation_detail {
-
-namespace {
+namespace DurableFile {
 
 std::string posixProblem(const std::string& what, int code) {
   return what + ": " + std::strerror(code);
@@ -23,6 +21,8 @@ std::string folderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
+
+namespace {
 
 std::optional<std::string> writeAll(int fd, std::string_view data, const std::string& file) {
   size_t done = 0;
@@ -37,9 +37,22 @@ std::optional<std::string> writeAll(int fd, std::string_view data, const std::st
 
 }  // namespace
 
-std::optional<std::string> replaceFileDurably(const std::string& file,
-                                              std::string temporaryTemplate, std::string_view data,
-                                              mode_t mode, bool durable, std::string* warning) {
+// A folder not synced once the change is made is a weaker promise, not a
+// failed change: a caller told it failed would make it again (a login item
+// twice).
+void reportUnsynced(const std::string& file, bool durable, std::string* warning) {
+  const auto unsynced = durable ? syncFolder(folderOf(file)) : std::nullopt;
+  if (!unsynced) return;
+  const std::string text = *unsynced + "; the change may not survive a power cut";
+  if (warning)
+    *warning = text;
+  else
+    NSLog("WARN (%s:%d): %s", __func__, __LINE__, text);
+}
+
+std::optional<std::string> replace(const std::string& file, std::string temporaryTemplate,
+                                   std::string_view data, mode_t mode, bool durable,
+                                   std::string* warning) {
   const int fd = g_mkstemp_full(temporaryTemplate.data(), O_WRONLY | O_CLOEXEC, int(mode));
   if (fd < 0) return posixProblem("cannot create a file in " + folderOf(file), errno);
   const std::string& temporary = temporaryTemplate;  // now the file's name
@@ -56,16 +69,16 @@ std::optional<std::string> replaceFileDurably(const std::string& file,
     ::unlink(temporary.c_str());
     return problem;
   }
-  // The new file is in place: what fails from here on is no failed write (a
-  // caller told so would write it again, a login item twice), only a weaker
-  // promise.
-  if (const auto unsynced = durable ? syncFolder(folderOf(file)) : std::nullopt) {
-    const std::string text = *unsynced + "; the change may not survive a power cut";
-    if (warning)
-      *warning = text;
-    else
-      NSLog("WARN (%s:%d): %s", __func__, __LINE__, text);
+  reportUnsynced(file, durable, warning);
+  return std::nullopt;
+}
+
+std::optional<std::string> remove(const std::string& file, bool durable, std::string* warning) {
+  if (::unlink(file.c_str()) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    return posixProblem("cannot remove " + file, errno);
   }
+  reportUnsynced(file, durable, warning);
   return std::nullopt;
 }
 
@@ -78,4 +91,4 @@ std::optional<std::string> syncFolder(const std::string& folder) {
   return std::nullopt;
 }
 
-}  // namespace foundation_detail
+}  // namespace DurableFile

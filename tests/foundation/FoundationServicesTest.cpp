@@ -39,8 +39,8 @@ TEST(Foundation, FileExistenceBundlesAndAFailedReplacement) {
   EXPECT_EQ(NSBundle::bundleWithPath(at("file")), nullptr);
   EXPECT_EQ(NSBundle::bundleWithPath(at("missing")), nullptr);
 
-  EXPECT_TRUE(foundation_detail::replaceFileDurably(at("with space\nand newline").UTF8String(),
-                                                    (root / "t.XXXXXX").string(), "new", 0600));
+  EXPECT_TRUE(DurableFile::replace(at("with space\nand newline").UTF8String(),
+                                   (root / "t.XXXXXX").string(), "new", 0600));
   EXPECT_EQ(std::distance(fs::directory_iterator(root), {}), 3)
       << "renaming onto a folder fails: no temporary file stays";
   fs::remove_all(root);
