@@ -17,7 +17,7 @@ io_connect_t powerConnection = 0;
 IONotificationPortRef powerNotificationPort = nullptr;
 io_object_t powerNotifier = 0;
 
-void resetProcessWideState() {
+void resetProcessWideStateForTesting() {
   airportWasOn = false;
   powerConnection = 0;
   powerNotificationPort = nullptr;

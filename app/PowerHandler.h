@@ -20,6 +20,6 @@ unsigned int sleepDelaySeconds(long sleepDelay);
 // The seconds a will-sleep waits with the SleepDelay set now (read afresh).
 unsigned int configuredSleepWaitSeconds();
 
-// Back to the values a new process starts with; the simulated machine calls it
-// before each launch, since its launches share one host process.
-void resetProcessWideState();
+// Back to the values a new process starts with: for the simulated machine and
+// the tests, whose launches share one host process.
+void resetProcessWideStateForTesting();

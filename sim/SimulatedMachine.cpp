@@ -156,7 +156,7 @@ int SimulatedMachine::run(const std::vector<SimCommand>& script) {
 
 void SimulatedMachine::launch(const SimCommand& command) {
   // A new process: process-wide state fresh, stored defaults kept.
-  resetProcessWideState();
+  resetProcessWideStateForTesting();
   NSUserDefaults::resetStandardUserDefaults();
 
   NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));

@@ -46,7 +46,7 @@ struct SimulatedPlatform {
     NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundle));
     std::string error;
     if (!systemevents::LoginItemStore(user.autostartFolder(), false)
-             .writeItem(bundle, false, 1'000'000, &error))
+             .writeItemForTesting(bundle, false, 1'000'000, &error))
       std::fprintf(stderr, "cannot list the bundle: %s\n", error.c_str());
     installPowerSource(power);
     installWirelessBackend(wireless);
@@ -55,7 +55,7 @@ struct SimulatedPlatform {
     NSSetLogSink(std::make_shared<CapturingLogSink>());
     NSBundle::setMainBundleIdentifier(NSLoadMainInterface().bundleIdentifier);
     NSUserDefaults::resetStandardUserDefaults();
-    resetProcessWideState();
+    resetProcessWideStateForTesting();
     // Not a first run: the welcome would only add a recorded panel.
     NSUserDefaults tool(NSLoadMainInterface().bundleIdentifier, {});
     tool.setBool(true, "RanBefore");
@@ -116,8 +116,8 @@ void BM_LaunchToAttached(benchmark::State& state) {
     systemevents::LoginItemStore store(platform.user.autostartFolder(), false);
     std::string error;
     for (int64_t i = 0; i < items; ++i) {
-      if (!store.writeItem("/usr/share/apps/Item " + std::to_string(i) + ".app", false, i + 1,
-                           &error)) {
+      if (!store.writeItemForTesting("/usr/share/apps/Item " + std::to_string(i) + ".app", false,
+                                     i + 1, &error)) {
         state.SkipWithError(error.c_str());
         return;
       }
@@ -141,7 +141,7 @@ void BM_LaunchToAttached(benchmark::State& state) {
     state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     controller.applicationWillTerminate(NSNotification{});
     NSUserDefaults::resetStandardUserDefaults();
-    resetProcessWideState();
+    resetProcessWideStateForTesting();
   }
   state.counters["events_per_launch"] = static_cast<double>(events);
 }
@@ -167,7 +167,8 @@ void BM_LaunchRemovingCopycats(benchmark::State& state) {
     systemevents::LoginItemStore store(platform.user.autostartFolder(), false);
     std::string error;
     for (int64_t i = 0; i < copycats; ++i)
-      store.writeItem("/Volumes/Disk " + std::to_string(i) + "/Hushmoor.app", false, i + 1, &error);
+      store.writeItemForTesting("/Volumes/Disk " + std::to_string(i) + "/Hushmoor.app", false,
+                                i + 1, &error);
     Controller controller;
     controller.init();
     state.ResumeTiming();
@@ -177,7 +178,7 @@ void BM_LaunchRemovingCopycats(benchmark::State& state) {
     state.PauseTiming();
     controller.applicationWillTerminate(NSNotification{});
     NSUserDefaults::resetStandardUserDefaults();
-    resetProcessWideState();
+    resetProcessWideStateForTesting();
     state.ResumeTiming();
   }
   state.counters["events_per_launch"] = static_cast<double>(events);

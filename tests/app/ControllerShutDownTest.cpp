@@ -25,7 +25,7 @@ class RecordingPowerSource : public SimulatedPowerSource {
 TEST(ControllerShutDownTest, DetachesThePortsSourceBeforeDeregistering) {
   auto power = std::make_shared<RecordingPowerSource>();
   ScopedSimulatedBackends backends(power);
-  resetProcessWideState();
+  resetProcessWideStateForTesting();
   Controller controller;
   ASSERT_EQ(controller.init(), &controller);
   // Registered and attached as the start-up leaves it.

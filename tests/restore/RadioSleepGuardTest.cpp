@@ -127,7 +127,7 @@ TEST_F(RadioSleepGuardTest, AStateFolderThatIsAFileGetsOneWarningForTheRun) {
   EXPECT_TRUE(machine.wireless->radio()) << "the night itself goes on";
   IOServiceClose(powerConnection);
   IONotificationPortDestroy(powerNotificationPort);
-  resetProcessWideState();
+  resetProcessWideStateForTesting();
   std::filesystem::remove(folder);
 }
 
@@ -153,7 +153,7 @@ TEST_F(RadioSleepGuardTest, TheRecordIsWrittenBeforeTheRadioGoesOffAndRemovedAft
       << "written before it goes off, removed after it is on";
   IOServiceClose(powerConnection);
   IONotificationPortDestroy(powerNotificationPort);
-  resetProcessWideState();
+  resetProcessWideStateForTesting();
 }
 
 }  // namespace
