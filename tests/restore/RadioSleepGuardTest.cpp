@@ -100,24 +100,48 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnARadioLeftSoftBlockedAndKeepsTheRec
   }
 }
 
-TEST_F(RadioSleepGuardTest, AStateFolderThatIsAFileGetsOneWarningForTheRun) {
+TEST_F(RadioSleepGuardTest, TheRecordLivesInTheStateFolder) {
+  const std::string home = std::getenv("HOME");
+  const std::pair<const char*, std::string> cases[] = {{"/st", "/st"},
+                                                       {nullptr, home + "/.local/state"},
+                                                       {"", home + "/.local/state"},
+                                                       {"rel/st", home + "/.local/state"}};
+  for (const auto& [state, folder] : cases) {
+    state ? setenv("XDG_STATE_HOME", state, 1) : unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(RadioSleepRecord::path(), folder + "/hushmoor/radio-off-for-sleep");
+  }
+  unsetenv("XDG_STATE_HOME");
+}
+
+// Two nights of the application; the other cases are in the radio-record scenario.
+TEST_F(RadioSleepGuardTest, TheRecordBracketsTheRadioOffAndAnUnusableFolderWarnsOncePerRun) {
   ScopedSimulatedBackends machine;
-  const std::filesystem::path folder =
-      std::filesystem::path(RadioSleepRecord::path()).parent_path();
-  std::filesystem::create_directories(folder.parent_path());
-  writeFile(folder, "not a folder");
   auto guard = std::make_shared<RadioSleepGuard>(machine.wireless);
   installWirelessBackend(guard);
-  guard->restoreAfterUnfinishedSleep();
+  std::vector<bool> recordedAtSwitch;
+  machine.wireless->setPowerObserver([&](bool) { recordedAtSwitch.push_back(recordExists()); });
   powerConnection =
       IORegisterForSystemPower(nullptr, &powerNotificationPort, MySleepCallBack, &powerNotifier);
   CFRunLoopAddSource(CFRunLoopGetCurrent(),
                      IONotificationPortGetRunLoopSource(powerNotificationPort),
                      kCFRunLoopCommonModes);
-  for (uint32_t code : {kIOMessageSystemWillSleep, kIOMessageSystemHasPoweredOn}) {
-    machine.power->post(code);
-    while (g_main_context_iteration(nullptr, FALSE)) continue;
-  }
+  const auto night = [&] {
+    for (uint32_t code : {kIOMessageSystemWillSleep, kIOMessageSystemHasPoweredOn}) {
+      machine.power->post(code);
+      while (g_main_context_iteration(nullptr, FALSE)) continue;
+    }
+  };
+  night();
+  EXPECT_EQ(recordedAtSwitch, (std::vector<bool>{true, true}))
+      << "written before it goes off, removed after it is on";
+  EXPECT_FALSE(recordExists());
+
+  const std::filesystem::path folder =
+      std::filesystem::path(RadioSleepRecord::path()).parent_path();
+  std::filesystem::remove_all(folder);
+  writeFile(folder, "not a folder");
+  guard->restoreAfterUnfinishedSleep();
+  night();
   ASSERT_EQ(machine.log->messages().size(), 1u);
   EXPECT_TRUE(std::regex_match(
       machine.log->messages()[0],
@@ -129,31 +153,6 @@ TEST_F(RadioSleepGuardTest, AStateFolderThatIsAFileGetsOneWarningForTheRun) {
   IONotificationPortDestroy(powerNotificationPort);
   resetProcessWideStateForTesting();
   std::filesystem::remove(folder);
-}
-
-TEST_F(RadioSleepGuardTest, TheRecordIsWrittenBeforeTheRadioGoesOffAndRemovedAfterItIsOn) {
-  ScopedSimulatedBackends machine;
-  installWirelessBackend(std::make_shared<RadioSleepGuard>(machine.wireless));
-  std::vector<bool> recordedAtSwitch;
-  machine.wireless->setPowerObserver([&](bool) { recordedAtSwitch.push_back(recordExists()); });
-  powerConnection =
-      IORegisterForSystemPower(nullptr, &powerNotificationPort, MySleepCallBack, &powerNotifier);
-  CFRunLoopAddSource(CFRunLoopGetCurrent(),
-                     IONotificationPortGetRunLoopSource(powerNotificationPort),
-                     kCFRunLoopCommonModes);
-  const auto handle = [&](uint32_t code) {
-    machine.power->post(code);
-    while (g_main_context_iteration(nullptr, FALSE)) continue;
-    return recordExists();
-  };
-  // The cases in between are in the radio-record scenario; this is the order.
-  EXPECT_TRUE(handle(kIOMessageSystemWillSleep));
-  EXPECT_FALSE(handle(kIOMessageSystemHasPoweredOn));
-  EXPECT_EQ(recordedAtSwitch, (std::vector<bool>{true, true}))
-      << "written before it goes off, removed after it is on";
-  IOServiceClose(powerConnection);
-  IONotificationPortDestroy(powerNotificationPort);
-  resetProcessWideStateForTesting();
 }
 
 }  // namespace
