@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
 
 #include "platform/iokit/PowerSource.h"
 #include "platform/linux/LogindSleepInhibitor.h"
@@ -36,6 +37,8 @@ class PowerSourceLogind : public PowerSource {
   bool allowPowerChange(uint32_t registration, intptr_t notificationID) override;
   // Never blocks on logind; not from inside this registration's own delivery.
   void deregister(uint32_t registration) override;
+  // After logind refused the lock for lack of rights: the likely causes.
+  std::string registrationFailureCauses() const override { return failureCauses_; }
 
  private:
   struct Registration {
@@ -49,4 +52,5 @@ class PowerSourceLogind : public PowerSource {
   std::map<uint32_t, std::unique_ptr<Registration>> registrations_;
   uint32_t lastRegistration_ = 0;
   intptr_t lastNotification_ = 0;
+  std::string failureCauses_;
 };
