@@ -23,36 +23,39 @@ def check(ok, what):
     return ok
 
 
-marks = []
-for line in (out / "marks").read_text().splitlines():
-    t, text = line.split(" ", 1)
-    marks.append((float(t), text))
+def load(folder):
+    """One boot's results: the driver's marks, the radio's rfkill changes, the
+    journal's lines of user space and of the kernel, and the clock syncs."""
+    global marks, changes, user, kernel, syncs
+    marks, changes, user, kernel, syncs = [], [], [], [], []
+    if not (folder / "marks").exists():
+        print(f"FAILED: no results from the {folder.name} boot (see the console above)")
+        sys.exit(1)
+    for line in (folder / "marks").read_text().splitlines():
+        t, text = line.split(" ", 1)
+        marks.append((float(t), text))
+    radio = mark("radio wlan0 rfkill ")[1].split()[-1]
+    for line in (folder / "rfkill").read_text().splitlines():
+        t, idx, _type, op, soft, _hard = line.split()
+        if idx == radio and op == "2":
+            changes.append((float(t), soft == "1"))
+    for line in (folder / "journal").read_text().splitlines():
+        entry = json.loads(line)
+        message = entry.get("MESSAGE")
+        if not isinstance(message, str):
+            continue
+        if entry.get("_TRANSPORT") == "kernel":
+            source = int(entry["_SOURCE_MONOTONIC_TIMESTAMP"]) / 1e6
+            if message.startswith("vmtest-sync "):
+                written = int(message.split()[1]) / 1e9
+                syncs.append((written, source - written))
+            kernel.append((source, message))
+        else:
+            user.append((int(entry["__MONOTONIC_TIMESTAMP"]) / 1e6, entry.get("SYSLOG_IDENTIFIER"), message))
 
 
 def mark(prefix):
     return next(((t, text) for t, text in marks if text.startswith(prefix)), (None, None))
-
-
-radio = mark("radio wlan0 rfkill ")[1].split()[-1]
-changes = []  # (time, soft) of the laptop's radio
-for line in (out / "rfkill").read_text().splitlines():
-    t, idx, _type, op, soft, _hard = line.split()
-    if idx == radio and op == "2":
-        changes.append((float(t), soft == "1"))
-
-user, kernel, syncs = [], [], []
-for line in (out / "journal").read_text().splitlines():
-    entry = json.loads(line)
-    message = entry.get("MESSAGE")
-    if not isinstance(message, str):
-        continue
-    if entry.get("_TRANSPORT") == "kernel":
-        source = int(entry["_SOURCE_MONOTONIC_TIMESTAMP"]) / 1e6
-        if message.startswith("vmtest-sync "):
-            syncs.append((int(message.split()[1]) / 1e9, source - int(message.split()[1]) / 1e9))
-        kernel.append((source, message))
-    else:
-        user.append((int(entry["__MONOTONIC_TIMESTAMP"]) / 1e6, entry.get("SYSLOG_IDENTIFIER"), message))
 
 
 def sync_at(t):
@@ -75,6 +78,8 @@ def night(name):
     found = lambda ident, text: next((t for t, i, m in user if t0 <= t <= t1 and i == ident and text in m), None)
     n["announce"] = found("systemd-logind", "The system will suspend now!")
     n["returned"] = found("systemd-sleep", "System returned from sleep state")
+    # logind logs this as it sends PrepareForSleep(false): the wake as Hushmoor hears it.
+    n["finished"] = found("systemd-logind", "Operation 'sleep' finished")
     n["timeout"] = next((m for t, i, m in user if t0 <= t <= t1 and i == "systemd-logind" and "timeout" in m), None)
     inside = [(t, soft) for t, soft in changes if t0 <= t <= t1]
     n["changes"] = inside
@@ -105,19 +110,27 @@ def held_night(n, delay):
         check(n["entry"] - n["block"] >= delay, f"{name}: S3 entry {ms(n['block'], n['entry']):.0f} ms after the block, under SleepDelay {delay} s")
     check(n["unblock"] is not None and n["unblock"] > n["exit"], f"{name}: the radio did not come back after S3 exit")
     show(n, ("announce→block", "announce", "block"), ("block→S3 entry", "block", "entry"),
-         ("S3 exit→unblock", "exit", "unblock"), ("returned→unblock", "returned", "unblock"))
+         ("S3 exit→unblock", "exit", "unblock"), ("logind's wake→unblock", "finished", "unblock"))
 
 
+def aborted(folder):
+    """The driver gave up: say why, with Hushmoor's log."""
+    reason = mark("abort ")[1]
+    if reason:
+        print(f"FAILED: the driver gave up: {reason[6:]}")
+        log = folder / "hushmoor.log"
+        print(log.read_text() if log.exists() else "no log of Hushmoor")
+    return reason is not None
+
+
+load(out / "nights")
 print("The seat session:")
 for prefix in ("session ", "user /dev/rfkill ", "inhibitor "):
     print("  " + (mark(prefix)[1] or f"no '{prefix.strip()}' mark"))
 check("Seat=seat0" in (mark("session ")[1] or "") and "Remote=no" in mark("session ")[1], "not a local seat session")
 check(mark("user /dev/rfkill ")[1] == "user /dev/rfkill writable", "the seat user cannot write /dev/rfkill")
 check('"delay" 1000 ' in (mark("inhibitor ")[1] or ""), "logind listed no delay lock of uid 1000")
-aborted = mark("abort ")[1]
-if aborted:
-    print(f"FAILED: the driver gave up: {aborted[6:]}")
-    print((out / "hushmoor.log").read_text() if (out / "hushmoor.log").exists() else "no log of Hushmoor")
+if aborted(out / "nights"):
     sys.exit(1)
 
 print("Nights (CLOCK_MONOTONIC):")
@@ -146,34 +159,67 @@ if n:
     print(f"  {'killed':14} S3 entry {ms(killed, n['entry']):.0f} ms after SIGKILL; radio back on "
           f"{ms(relaunch, back) or 0:.0f} ms after the relaunch was asked for")
 
-series = [night(f"n{i:02d}") for i in range(1, 21)]
-for n in series:
-    held_night(n, 1)
-done = [n for n in series if n and n["block"] and n["entry"] and n["unblock"] and n["exit"]]
-if done:
-    print("Twenty nights, SleepDelay 1 (median / worst):")
-    for label, a, b in (("block → S3 entry", "block", "entry"), ("S3 exit → unblock", "exit", "unblock"),
-                        ("announce → block", "announce", "block")):
-        values = [ms(n[a], n[b]) for n in done]
-        print(f"  {label:20} {statistics.median(values):7.0f} ms / {max(values):7.0f} ms")
-stats = {text.split()[1]: text.split() for _, text in marks if text.startswith("proc ")}
-if check("n05" in stats and "n20" in stats, "no fd and memory counts for the twenty nights"):
-    fds = (int(stats["n05"][3]), int(stats["n20"][3]))
-    rss = (int(stats["n05"][5]), int(stats["n20"][5]))
-    print(f"  open fds after night 5 / 20: {fds[0]} / {fds[1]}; VmRSS {rss[0]} / {rss[1]} kB")
-    check(fds[1] <= fds[0], f"open fds grew from {fds[0]} to {fds[1]}")
-    check(rss[1] - rss[0] <= 1024, f"VmRSS grew by {rss[1] - rss[0]} kB over 15 nights")
+def series(title, with_link):
+    """Nights n01, n02, ... of one Hushmoor with SleepDelay 1: each held, the
+    radio back after each, no fd or memory growth; on the connected boot also
+    the link down at S3 entry, associated again after the wake and
+    NetworkManager's Wi-Fi switch still on. Prints median and worst."""
+    count = sum(1 for _, text in marks if text.startswith("night n") and text.endswith(" start"))
+    print(f"{title} ({count} nights, SleepDelay 1):")
+    done = []
+    for i in range(1, count + 1):
+        n = night(f"n{i:02d}")
+        held_night(n, 1)
+        if n is None or n["exit"] is None:
+            continue
+        if with_link:
+            # The sleep hook's note, taken as the machine is about to enter S3.
+            at_entry = next((text for t, text in marks if n["t0"] <= t <= n["t1"] and text.startswith("link at S3")), "")
+            check("Not connected" in at_entry, f"{n['name']}: wlan0 still associated at S3 entry ({at_entry})")
+            offset = sync_at(n["t1"])[1]
+            n["associated"] = next((s - offset for s, m in kernel if m == "wlan0: associated" and s - offset > n["exit"]), None)
+            check(n["associated"] is not None, f"{n['name']}: wlan0 never associated again after the wake")
+            again = mark(f"associated again after {n['name']};")[1] or ""
+            check(again.endswith("nmcli radio wifi enabled"), f"{n['name']}: NetworkManager's Wi-Fi switch is off: {again}")
+        keys = ("block", "entry", "exit", "unblock", "finished") + (("associated",) if with_link else ())
+        if all(n.get(k) is not None for k in keys):
+            done.append(n)
+    figures = [("announce → block", "announce", "block"), ("block → S3 entry", "block", "entry"),
+               ("S3 exit → unblock", "exit", "unblock"), ("logind's wake → unblock", "finished", "unblock")]
+    if with_link:
+        figures.append(("S3 exit → associated", "exit", "associated"))
+    if done:
+        print(f"  median / worst over {len(done)}:")
+        for label, a, b in figures:
+            values = [ms(n[a], n[b]) for n in done]
+            print(f"    {label:22} {statistics.median(values):7.0f} ms / {max(values):7.0f} ms")
+    stats = [text.split() for _, text in marks if text.startswith("proc ")]
+    if check(len(stats) >= 2, "no fd and memory counts"):
+        first, last = stats[min(4, len(stats) - 2)], stats[-1]  # after a few nights of warm-up
+        print(f"  open fds after {first[1]} / {last[1]}: {first[3]} / {last[3]}; VmRSS {first[5]} / {last[5]} kB")
+        check(int(last[3]) <= int(first[3]), f"open fds grew from {first[3]} to {last[3]}")
+        check(int(last[5]) - int(first[5]) <= 1024, f"VmRSS grew by {int(last[5]) - int(first[5])} kB")
+    return count
+
+
+check(series("A row of nights, one Hushmoor", False) == 20, "not twenty nights in a row")
 exits = [text for _, text in marks if text.startswith("exit ")]
 check(exits and all(text == "exit 0" for text in exits), f"Hushmoor quit on SIGTERM with {exits}")
 check(mark("done")[0] is not None, "the driver did not finish")
+
+# The connected nights: NetworkManager associated on wlan0 through a
+# hostapd access point on the second radio.
+load(out / "link")
+if aborted(out / "link"):
+    sys.exit(1)
+print("  " + (mark("associated before the nights")[1] or "never associated"))
+check(series("Connected nights (NetworkManager on wlan0, hostapd on wlan1)", True) > 0, "no connected night")
+check(mark("exit ")[1] == "exit 0", f"Hushmoor quit on SIGTERM with {mark('exit ')[1]}")
+check(mark("done")[0] is not None, "the driver did not finish the connected nights")
 
 if faults:
     print("FAILED:")
     for fault in faults:
         print("  " + fault)
-    log = out / "hushmoor.log"
-    if log.exists():
-        print("Hushmoor's log (last lines):")
-        print("".join(log.read_text().splitlines(True)[-15:]))
     sys.exit(1)
 print("all nights as they should be")
