@@ -133,6 +133,17 @@ check('"delay" 1000 ' in (mark("inhibitor ")[1] or ""), "logind listed no delay 
 if aborted(out / "nights"):
     sys.exit(1)
 
+# Hushmoor's own words are what is judged here: what it tells a user whom
+# logind refused the lock (polkit masked for that launch).
+refused = (out / "nights" / "refused.log").read_text() if (out / "nights" / "refused.log").exists() else ""
+panel = "Failed to register for sleep notifications. Hushmoor cannot run."
+said = [line for line in refused.splitlines() if "polkitd" in line]
+beside = refused[refused.find(panel):][:600] if panel in refused else ""
+print(f"  without polkit: {mark('refused exit')[1]}; the log: {said[0].split('): ', 1)[-1][:90] if said else '-'}...")
+print(f"    the panel: {' '.join(beside.split())[:150]}...")
+check("polkitd" in beside and "seat session" in beside and any("WARN" in line for line in said),
+      "refused: the panel and the log do not name the likely causes")
+
 print("Nights (CLOCK_MONOTONIC):")
 n = night("default-limit")
 if n:
@@ -148,8 +159,8 @@ if n:
 n = night("killed")
 if n:
     killed = mark("killed")[0]
-    check(n["block"] is not None and killed is not None and n["entry"] is not None and n["entry"] > killed,
-          "killed: the machine did not sleep after Hushmoor was killed in its wait")
+    check(n["block"] is not None and killed is not None and n["entry"] is not None
+          and n["block"] < killed < n["entry"], "killed: not killed in its wait, or no sleep after it")
     check(n["unblock"] is None and mark("radio after kill soft 1")[0] is not None,
           "killed: the radio came back without Hushmoor")
     relaunch = mark("radio after kill")[0]
