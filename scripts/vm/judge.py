@@ -214,6 +214,15 @@ def series(title, with_link):
 
 
 check(series("A row of nights, one Hushmoor", False) == 20, "not twenty nights in a row")
+n = night("away")
+if n:
+    away = (out / "nights" / "away.log").read_text() if (out / "nights" / "away.log").exists() else ""
+    warned = next((line.split("): ", 1)[-1] for line in away.splitlines() if "turn airport off" in line), None)
+    print(f"Another user away from any seat ({mark('away session')[1]}):")
+    print(f"  rfkill events during the night: {len(n['changes'])}; S3 entry: {'yes' if n['entry'] else 'no'}; "
+          f"Hushmoor: {warned or 'no warning'}")
+    check(not n["changes"] and n["entry"] is not None and warned is not None,
+          "away: the night away from the seat is not as the README says")
 exits = [text for _, text in marks if text.startswith("exit ")]
 check(exits and all(text == "exit 0" for text in exits), f"Hushmoor quit on SIGTERM with {exits}")
 check(mark("done")[0] is not None, "the driver did not finish")
