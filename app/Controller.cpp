@@ -1,6 +1,8 @@
 // Controller: start-up and shut-down of the sleep/wake application.
 #include "app/Controller.h"
 
+#include <string>
+
 #include "app/PowerHandler.h"
 #include "loginitems/SelfRegistration.h"
 #include "platform/corefoundation/CFRunLoop.h"
@@ -52,8 +54,11 @@ void Controller::applicationDidFinishLaunching(const NSNotification&) {
   powerConnection = IORegisterForSystemPower(&powerNotificationPort, &powerNotificationPort,
                                              MySleepCallBack, &powerNotifier);
   if (powerConnection == 0) {
-    NSRunAlertPanel("Error", "Failed to register for sleep notifications. Hushmoor cannot run.",
-                    "OK", std::nullopt, std::nullopt);
+    // What the platform knows of the cause (logind refusing a user) goes
+    // beside the message.
+    const std::string causes = IORegistrationFailureCauses();
+    NSRunAlertPanel("Error", "Failed to register for sleep notifications. Hushmoor cannot run.%s",
+                    "OK", std::nullopt, std::nullopt, causes.empty() ? causes : "\n\n" + causes);
     NSApp->terminate(this);
   }
 

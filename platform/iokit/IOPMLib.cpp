@@ -127,6 +127,10 @@ io_connect_t IORegisterForSystemPower(void* refcon, IONotificationPortRef* thePo
   return registration;
 }
 
+std::string IORegistrationFailureCauses() {
+  return currentPowerSource().registrationFailureCauses();
+}
+
 IOReturn IOAllowPowerChange(io_connect_t kernelPort, intptr_t notificationID) {
   if (openConnections().count(kernelPort) == 0) return kIOReturnBadArgument;
   return currentPowerSource().allowPowerChange(kernelPort, notificationID) ? kIOReturnSuccess

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/corefoundation/CFRunLoop.h"
 #include "platform/iokit/IOMessage.h"
@@ -29,6 +30,10 @@ typedef void (*IOServiceInterestCallback)(void* refcon, io_service_t service, na
 // to none. Notifications reach `callback` through the port's run-loop source.
 io_connect_t IORegisterForSystemPower(void* refcon, IONotificationPortRef* thePortRef,
                                       IOServiceInterestCallback callback, io_object_t* notifier);
+// What most likely made the last failed IORegisterForSystemPower fail, for
+// the panel that says so (on Linux: logind refused the lock for lack of
+// rights); empty when nothing more than the failure is known. Never blocks.
+std::string IORegistrationFailureCauses();
 // Lets the notification with this identifier (the callback's messageArgument)
 // go on. kIOReturnBadArgument for an unknown connection or notification.
 IOReturn IOAllowPowerChange(io_connect_t kernelPort, intptr_t notificationID);

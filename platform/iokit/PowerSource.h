@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class PowerSource {
  public:
@@ -37,6 +38,11 @@ class PowerSource {
   // will-sleep still unacknowledged is let go: the sleep is not held back by
   // an application that has left). Unknown registrations are ignored.
   virtual void deregister(uint32_t registration) = 0;
+
+  // What most likely made the last registration fail, for a person to act
+  // on, when the service said more than "no" (logind refusing the lock for
+  // lack of rights); empty otherwise. Never blocks.
+  virtual std::string registrationFailureCauses() const { return {}; }
 };
 
 void installPowerSource(std::shared_ptr<PowerSource> source);  // nullptr: back to the default

@@ -12,9 +12,11 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
   registration->deliver = std::move(deliver);
   Registration* raw = registration.get();
   std::string error;
+  bool accessRefused = false;
   registration->logind = LogindSleepInhibitor::start(
       options_.logind, [this, raw](bool goingToSleep) { onSleepSignal(*raw, goingToSleep); },
-      &error);
+      &error, &accessRefused);
+  failureCauses_ = accessRefused ? LogindSleepInhibitor::kAccessRefusedCauses : "";
   if (!registration->logind) {
     // The caller only learns "0"; the reason belongs in the log.
     NSLog("WARN (%s:%d): no sleep notifications from systemd-logind: %s", __func__, __LINE__,

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
 
 #include "platform/iokit/PowerSource.h"
 #include "platform/linux/LogindSleepInhibitor.h"
@@ -40,6 +41,8 @@ class PowerSourceLogind : public PowerSource {
   bool allowPowerChange(uint32_t registration, intptr_t notificationID) override;
   // Never blocks on logind; not from inside this registration's own delivery.
   void deregister(uint32_t registration) override;
+  // After logind refused the lock for lack of rights: the likely causes.
+  std::string registrationFailureCauses() const override { return failureCauses_; }
 
  private:
   struct Registration {
@@ -54,4 +57,5 @@ class PowerSourceLogind : public PowerSource {
   std::map<uint32_t, std::unique_ptr<Registration>> registrations_;
   uint32_t lastRegistration_ = 0;
   intptr_t lastNotification_ = 0;
+  std::string failureCauses_;
 };

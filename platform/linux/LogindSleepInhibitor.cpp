@@ -11,6 +11,15 @@ constexpr const char* kLogindName = "org.freedesktop.login1";
 constexpr const char* kLogindPath = "/org/freedesktop/login1";
 constexpr const char* kManagerInterface = "org.freedesktop.login1.Manager";
 constexpr const char* kOperationInProgress = "org.freedesktop.login1.OperationInProgress";
+// The answers of a logind (or of the bus) that will not let this caller have
+// the lock: polkit said no, could not be asked, or wants a password nobody
+// can type here.
+constexpr const char* kAccessErrors[] = {
+    "org.freedesktop.DBus.Error.AccessDenied",
+    "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired",
+    "System.Error.EACCES",
+    "System.Error.EPERM",
+};
 constexpr int kCallTimeoutMs = 5000;
 
 std::string describe(const GError* error) {
@@ -21,7 +30,8 @@ std::string describe(const GError* error) {
 
 std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options options,
                                                                   SleepHandler handler,
-                                                                  std::string* error) {
+                                                                  std::string* error,
+                                                                  bool* accessRefused) {
   g_autoptr(GError) gerror = nullptr;
   g_autofree char* address = options.busAddress.empty() ? g_dbus_address_get_for_bus_sync(
                                                               G_BUS_TYPE_SYSTEM, nullptr, &gerror)
@@ -52,7 +62,7 @@ std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options option
   g_autoptr(GDBusMessage) call = self->inhibitCall();
   g_autoptr(GDBusMessage) reply = g_dbus_connection_send_message_with_reply_sync(
       connection, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, &gerror);
-  switch (self->adopt(reply, gerror, error)) {
+  switch (self->adopt(reply, gerror, error, accessRefused)) {
     case Answer::Taken:
       return self;
     case Answer::Busy:
@@ -164,7 +174,7 @@ void LogindSleepInhibitor::onInhibitReply(GObject* connection, GAsyncResult* res
 }
 
 LogindSleepInhibitor::Answer LogindSleepInhibitor::adopt(GDBusMessage* reply, GError* gerror,
-                                                         std::string* error) {
+                                                         std::string* error, bool* accessRefused) {
   g_autoptr(GError) remoteError = nullptr;
   if (gerror == nullptr && reply != nullptr && g_dbus_message_to_gerror(reply, &remoteError))
     gerror = remoteError;
@@ -172,6 +182,11 @@ LogindSleepInhibitor::Answer LogindSleepInhibitor::adopt(GDBusMessage* reply, GE
     g_autofree char* remote = g_dbus_error_get_remote_error(gerror);
     g_dbus_error_strip_remote_error(gerror);
     if (error) *error = "no sleep lock from logind: " + describe(gerror);
+    for (const char* name : kAccessErrors) {
+      if (g_strcmp0(remote, name) != 0) continue;
+      if (error) *error += std::string(" (") + kAccessRefusedCauses + ")";
+      if (accessRefused) *accessRefused = true;
+    }
     return g_strcmp0(remote, kOperationInProgress) == 0 ? Answer::Busy : Answer::Failed;
   }
   GVariant* body = g_dbus_message_get_body(reply);

@@ -40,14 +40,24 @@ class LogindSleepInhibitor {
     int failureRetryMs = 5000;
   };
 
+  // What a refusal for lack of rights most likely means, for the log and the
+  // panel: logind lets a user other than root have the lock only when polkit
+  // says yes, and polkit's rules may treat sessions away from the seat apart.
+  static constexpr const char* kAccessRefusedCauses =
+      "logind gives a user the sleep lock only when polkit agrees: is the polkit daemon "
+      "installed (package polkitd), and is this a local seat session (one over ssh, for "
+      "example, gets only what the local polkit rules allow)?";
+
   // Connects, subscribes to PrepareForSleep, then takes the lock (in that
   // order, so no announcement falls between the two). Blocks the calling thread
   // for up to a few seconds while logind answers. Nothing when logind cannot be
-  // reached or refuses the lock (*error says why); a busy logind is not a
-  // refusal: the lock is then asked for again in the background. Must not be
-  // called from a thread other than the one that will run the main context.
+  // reached or refuses the lock (*error says why, *accessRefused tells a
+  // refusal for lack of rights); a busy logind is not a refusal: the lock is
+  // then asked for again in the background. Must not be called from a thread
+  // other than the one that will run the main context.
   static std::unique_ptr<LogindSleepInhibitor> start(Options options, SleepHandler handler,
-                                                     std::string* error = nullptr);
+                                                     std::string* error = nullptr,
+                                                     bool* accessRefused = nullptr);
   // Cancels a pending request, drops the subscription and the lock and closes
   // the connection. Does not block on logind. Not from inside the handler.
   ~LogindSleepInhibitor();
@@ -70,7 +80,8 @@ class LogindSleepInhibitor {
   enum class Answer { Taken, Busy, Failed };
   LogindSleepInhibitor(Options options, SleepHandler handler, GDBusConnection* connection);
   GDBusMessage* inhibitCall() const;
-  Answer adopt(GDBusMessage* reply, GError* gerror, std::string* error);
+  Answer adopt(GDBusMessage* reply, GError* gerror, std::string* error,
+               bool* accessRefused = nullptr);
   // Sends a new request unless a lock is held; never waits for the answer.
   void requestLock();
   void cancelRequest();

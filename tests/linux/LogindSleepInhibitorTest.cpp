@@ -93,8 +93,17 @@ TEST_F(LogindTest, AStartRefusedByLogindFailsWithItsReasonAndLeavesNoLock) {
   // One refusal only: a retry would have succeeded and left a lock behind.
   logind_->failInhibit("org.freedesktop.DBus.Error.AccessDenied", 1);
   std::string error;
-  EXPECT_FALSE(LogindSleepInhibitor::start(options(), nullptr, &error));
+  bool accessRefused = false;
+  EXPECT_FALSE(LogindSleepInhibitor::start(options(), nullptr, &error, &accessRefused));
   EXPECT_NE(error.find("refused by the test"), std::string::npos) << error;
+  // Refused for lack of rights: the log and the panel name the likely causes.
+  EXPECT_TRUE(accessRefused &&
+              error.find(LogindSleepInhibitor::kAccessRefusedCauses) != error.npos);
+  PowerSourceLogind power({options(), nullptr});
+  logind_->failInhibit("org.freedesktop.DBus.Error.AccessDenied", 1);
+  EXPECT_EQ(power.registerForSystemPower(nullptr), 0u);
+  EXPECT_STREQ(power.registrationFailureCauses().c_str(),
+               LogindSleepInhibitor::kAccessRefusedCauses);
   EXPECT_TRUE(locksAre(0));
 }
 
