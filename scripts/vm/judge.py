@@ -170,6 +170,10 @@ if n:
     print(f"  {'killed':14} S3 entry {ms(killed, n['entry']):.0f} ms after SIGKILL; radio back on "
           f"{ms(relaunch, back) or 0:.0f} ms after the relaunch was asked for")
 
+second = mark("second launch")[1]
+print(f"  {'second launch':14} {second}")
+check(second == "second launch exit 0 copies 1 locks 1", f"a second launch: {second}")
+
 def series(title, with_link):
     """Nights n01, n02, ... of one Hushmoor with SleepDelay 1: each held, the
     radio back after each, no fd or memory growth; on the connected boot also
