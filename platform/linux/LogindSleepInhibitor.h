@@ -65,9 +65,9 @@ class LogindSleepInhibitor {
   LogindSleepInhibitor& operator=(const LogindSleepInhibitor&) = delete;
 
   bool holdsLock() const { return lockFd_ >= 0; }
-  int lockFd() const { return lockFd_; }
+  int lockFdForTesting() const { return lockFd_; }
   // A lock request is on its way to logind or waits for its retry.
-  bool lockRequested() const { return pending_ != nullptr || retry_ != nullptr; }
+  bool lockRequestedForTesting() const { return pending_ != nullptr || retry_ != nullptr; }
   // Lets a pending sleep go on: closing our copy of the lock's fd is how
   // logind learns that we are done. Never blocks; nothing when no lock is held.
   void releaseLock();

@@ -51,7 +51,7 @@ class LogindTest : public ::testing::Test {
   // Records each event, and whether the lock was held or asked for when it came.
   void start(int failureRetryMs = 60000) {
     inhibitor_ = LogindSleepInhibitor::start(options(failureRetryMs), [this](bool) {
-      events_.push_back({inhibitor_->holdsLock(), inhibitor_->lockRequested()});
+      events_.push_back({inhibitor_->holdsLock(), inhibitor_->lockRequestedForTesting()});
     });
     ASSERT_TRUE(inhibitor_);
   }
@@ -118,7 +118,7 @@ TEST_F(LogindTest, ABusyOrRefusingLogindIsAskedAgainUntilItGrantsACloseOnExecLoc
     EXPECT_TRUE(lockComes()) << answer;
   }
   EXPECT_TRUE(locksAre(1));
-  EXPECT_TRUE(::fcntl(inhibitor_->lockFd(), F_GETFD) & FD_CLOEXEC);
+  EXPECT_TRUE(::fcntl(inhibitor_->lockFdForTesting(), F_GETFD) & FD_CLOEXEC);
 }
 
 TEST_F(LogindTest, TheWakeIsReportedWhileASlowLogindHasNotAnsweredAndTheLockFollows) {
@@ -132,7 +132,7 @@ TEST_F(LogindTest, TheWakeIsReportedWhileASlowLogindHasNotAnsweredAndTheLockFoll
   EXPECT_EQ(logind_->holdInhibit(false), 2u);
   EXPECT_TRUE(lockComes());
   EXPECT_TRUE(locksAre(1)) << "the replaced request's lock is closed, not kept";
-  EXPECT_FALSE(inhibitor_->lockRequested()) << "nothing left to ask for";
+  EXPECT_FALSE(inhibitor_->lockRequestedForTesting()) << "nothing left to ask for";
 
   // Still pending when the next sleep is announced, the request is dropped: a
   // lock granted then would only hold that sleep back.
