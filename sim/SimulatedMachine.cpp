@@ -160,28 +160,28 @@ void SimulatedMachine::launch(const SimCommand& command) {
   NSUserDefaults::resetStandardUserDefaults();
 
   NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));
-  const std::vector<std::string> arguments = processArguments(command);
-  std::vector<const char*> argv;
-  for (const std::string& a : arguments) argv.push_back(a.c_str());
-  argv.push_back(nullptr);
-
   // Each process has its own guard of the radio, as LinuxMachine installs.
   installWirelessBackend(std::make_shared<RadioSleepGuard>(wireless_));
   feeder_ = CFRunLoopSourceCreateWithHandler([this] { feedRunningApplication(); }, kFeederOrder);
   CFRunLoopAddSource(CFRunLoopGetMain(), feeder_, kCFRunLoopCommonModes);
   CFRunLoopSourceSignal(feeder_);
   running_ = true;
-  NSApplicationMain(static_cast<int>(arguments.size()), argv.data());
+  runApplicationMain(command);
   running_ = false;
   CFRunLoopSourceDestroy(feeder_);
   feeder_ = nullptr;
   installWirelessBackend(wireless_);
 }
 
-std::vector<std::string> SimulatedMachine::processArguments(const SimCommand& command) const {
+// The application's main with the bundle's executable and the command's
+// arguments, as the process would get them.
+int SimulatedMachine::runApplicationMain(const SimCommand& command) {
   std::vector<std::string> arguments{bundlePath_ + "/Contents/MacOS/Hushmoor"};
   arguments.insert(arguments.end(), command.arguments.begin(), command.arguments.end());
-  return arguments;
+  std::vector<const char*> argv;
+  for (const std::string& a : arguments) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  return NSApplicationMain(static_cast<int>(arguments.size()), argv.data());
 }
 
 // A second launch in the same session, while the first copy runs: the
@@ -189,11 +189,7 @@ std::vector<std::string> SimulatedMachine::processArguments(const SimCommand& co
 // the application runs, so calling it from inside the running one is what a
 // second process would do.
 void SimulatedMachine::launchSecondCopy(const SimCommand& command) {
-  const std::vector<std::string> arguments = processArguments(command);
-  std::vector<const char*> argv;
-  for (const std::string& a : arguments) argv.push_back(a.c_str());
-  argv.push_back(nullptr);
-  const int status = NSApplicationMain(static_cast<int>(arguments.size()), argv.data());
+  const int status = runApplicationMain(command);  // it logs before the line below
   out_ << "second copy exited: " << status << '\n';
 }
 

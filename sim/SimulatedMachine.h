@@ -44,7 +44,7 @@ class SimulatedMachine {
   void echo(const SimCommand& command);
   void launch(const SimCommand& command);
   void launchSecondCopy(const SimCommand& command);
-  std::vector<std::string> processArguments(const SimCommand& command) const;
+  int runApplicationMain(const SimCommand& command);
   void reportRecord();
   void feedRunningApplication();
   [[noreturn]] void crash();
