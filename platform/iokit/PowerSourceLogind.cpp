@@ -33,17 +33,14 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
 
 void PowerSourceLogind::onSleepSignal(Registration& registration, bool goingToSleep) {
   const intptr_t id = ++lastNotification_;
-  if (goingToSleep && registration.delayLimitUSec) {
+  if (goingToSleep) {
     // A little before logind's own deadline, so the wait is over before the
     // machine freezes the process rather than a moment after the wake.
     constexpr uint64_t kMarginUSec = 200000;
-    const uint64_t limit = *registration.delayLimitUSec;
-    currentSleeper().setSystemWaitLimit(
-        std::chrono::milliseconds((limit > kMarginUSec ? limit - kMarginUSec : 0) / 1000));
-  } else if (!goingToSleep) {
-    currentSleeper().setSystemWaitLimit(std::nullopt);
-  }
-  if (goingToSleep) {
+    std::optional<std::chrono::milliseconds> limit;
+    if (const auto usec = registration.delayLimitUSec)
+      limit = std::chrono::milliseconds((*usec > kMarginUSec ? *usec - kMarginUSec : 0) / 1000);
+    currentSleeper().setSystemWaitLimit(limit);
     registration.unacknowledgedSleeps.insert(id);
     registration.deliver(kIOMessageSystemWillSleep, id);
   } else {
@@ -51,6 +48,7 @@ void PowerSourceLogind::onSleepSignal(Registration& registration, bool goingToSl
     // acknowledgement arriving late must not close the lock just taken again
     // for the next one.
     registration.unacknowledgedSleeps.clear();
+    currentSleeper().setSystemWaitLimit(std::nullopt);
     registration.deliver(kIOMessageSystemHasPoweredOn, id);
   }
 }
