@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -23,7 +24,10 @@ void onSignal(int) {
   const int saved = errno;
   const uint64_t one = 1;
   const int fd = installedFd.load(std::memory_order_relaxed);
-  if (fd >= 0) (void)::write(fd, &one, sizeof one);
+  if (fd >= 0) {
+    // Only a full counter (EAGAIN) can refuse it, and that already holds a request.
+    [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
+  }
   errno = saved;
 }
 

@@ -201,7 +201,7 @@ TEST_F(AETransport, PeersOfAnotherUserAreRefusedBothWays) {
   child = fork();
   if (child == 0) {
     if (setgid(65534) != 0 || setuid(65534) != 0 || listen(fd, 4) != 0) _exit(5);
-    write(ready[1], "x", 1);
+    if (write(ready[1], "x", 1) != 1) _exit(6);
     for (;;) close(accept(fd, nullptr, nullptr));
   }
   char byte;

@@ -4,6 +4,7 @@
 
 #include <gio/gio.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <tuple>
