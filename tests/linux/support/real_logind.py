@@ -65,9 +65,15 @@ class Machine:
         self.announced, self.started, self.writes = [], [], []  # (monotonic time, value)
 
     def __enter__(self):
-        self._start_bus()
-        self._start_kernel()
-        self.start_logind()
+        # A set-up that fails half way stops what it had started.
+        self.bus = self.logind = self.fifo = None
+        try:
+            self._start_bus()
+            self._start_kernel()
+            self.start_logind()
+        except BaseException:
+            self.__exit__()
+            raise
         return self
 
     def __exit__(self, *exc):
@@ -77,7 +83,8 @@ class Machine:
             if proc and proc.poll() is None:
                 proc.kill()
             proc and proc.wait()
-        os.close(self.fifo)
+        if self.fifo is not None:
+            os.close(self.fifo)
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def path(self, name):
@@ -147,8 +154,9 @@ class Machine:
                     ''.join('Handle%s=ignore\n' % key for key in (
                         'PowerKey', 'SuspendKey', 'HibernateKey', 'LidSwitch',
                         'LidSwitchExternalPower', 'LidSwitchDocked', 'RebootKey')))
-        script = ('set -e; mount --bind {0}/state /sys/power/state; mount -t tmpfs tmpfs '
-                  '/run/systemd; mkdir /run/systemd/logind.conf.d; cp {0}/logind.conf '
+        # /run/systemd may be missing in a build chroot: made first, then covered.
+        script = ('set -e; mount --bind {0}/state /sys/power/state; mkdir -p /run/systemd; '
+                  'mount -t tmpfs tmpfs /run/systemd; mkdir /run/systemd/logind.conf.d; cp {0}/logind.conf '
                   '/run/systemd/logind.conf.d/; exec {1}').format(self.dir, LOGIND)
         with open(self.path('logind.log'), 'a') as log:
             self.logind = subprocess.Popen(
