@@ -1,6 +1,6 @@
-'''The unpacked Debian package on a laptop made of the real systemd-logind:
-/usr/bin/hushmoor holds the sleep back around a night, starts the System
-Events beside it and lists its own unpacked bundle, with TryExec. Exits 77
+'''The installation the Debian packages hold, on a laptop made of the real
+systemd-logind: /usr/bin/hushmoor holds the sleep back around a night, starts
+the System Events beside it and lists its own bundle, with TryExec. Exits 77
 (skipped) where the real logind cannot run; under CI=true that is a failure.'''
 
 import glob
@@ -11,12 +11,12 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'linux', 'support'))
 from real_logind import Machine, main  # noqa: E402
 
-ROOT = os.environ['HUSHMOOR_UNPACKED_ROOT']
+ROOT = os.environ['HUSHMOOR_INSTALLED_ROOT']
 APPS = os.path.join(ROOT, 'usr/lib/hushmoor/Applications')
 
 
 class PackagedApplication(unittest.TestCase):
-    def test_runs_from_the_unpacked_tree_and_registers_its_own_bundle(self):
+    def test_runs_from_the_installed_tree_and_registers_its_own_bundle(self):
         self.assertFalse(os.path.exists(os.path.join(ROOT, 'etc')), 'the drop-in is an example')
         self.assertTrue(os.path.exists(APPS + '/Hushmoor.app/Contents/Frameworks/'
                                        'libhushmoor-gtk-panels.so'))
