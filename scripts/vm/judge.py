@@ -77,9 +77,13 @@ def night(name):
         n[key] = hits[0] - offset if hits else None
     found = lambda ident, text: next((t for t, i, m in user if t0 <= t <= t1 and i == ident and text in m), None)
     n["announce"] = found("systemd-logind", "The system will suspend now!")
-    n["returned"] = found("systemd-sleep", "System returned from sleep state")
-    # logind logs this as it sends PrepareForSleep(false): the wake as Hushmoor hears it.
-    n["finished"] = found("systemd-logind", "Operation 'sleep' finished")
+    n["returned"] = found("systemd-sleep", "System returned from sleep")  # "state." up to systemd 252
+    # logind logs this as it sends PrepareForSleep(false): the wake as Hushmoor hears it
+    # ("Operation 'sleep' finished." up to systemd 252, 'suspend' from 257 on).
+    n["finished"] = next((t for t, i, m in user if t0 <= t <= t1 and i == "systemd-logind"
+                          and m.startswith("Operation '") and m.endswith("' finished.")), None)
+    # From systemd 256 on, systemd-sleep freezes user.slice (Hushmoor with it) for the sleep.
+    n["thawed"] = found("systemd-sleep", "Successfully thawed unit 'user.slice'")
     n["timeout"] = next((m for t, i, m in user if t0 <= t <= t1 and i == "systemd-logind" and "timeout" in m), None)
     inside = [(t, soft) for t, soft in changes if t0 <= t <= t1]
     n["changes"] = inside
@@ -201,13 +205,15 @@ def series(title, with_link):
             done.append(n)
     figures = [("announce → block", "announce", "block"), ("block → S3 entry", "block", "entry"),
                ("S3 exit → unblock", "exit", "unblock"), ("logind's wake → unblock", "finished", "unblock")]
+    if done and all(n["thawed"] is not None for n in done):
+        figures += [("S3 exit → user.slice thawed", "exit", "thawed"), ("thawed → logind's wake", "thawed", "finished")]
     if with_link:
         figures.append(("S3 exit → associated", "exit", "associated"))
     if done:
         print(f"  median / worst over {len(done)}:")
         for label, a, b in figures:
             values = [ms(n[a], n[b]) for n in done]
-            print(f"    {label:22} {statistics.median(values):7.0f} ms / {max(values):7.0f} ms")
+            print(f"    {label:28} {statistics.median(values):7.0f} ms / {max(values):7.0f} ms")
     stats = [text.split() for _, text in marks if text.startswith("proc ")]
     if check(len(stats) >= 2, "no fd and memory counts"):
         first, last = stats[min(4, len(stats) - 2)], stats[-1]  # after a few nights of warm-up
