@@ -7,7 +7,6 @@
 #include "loginitems/SelfRegistration.h"
 #include "platform/corefoundation/CFRunLoop.h"
 #include "platform/corewlan/CWInterface.h"
-#include "platform/corewlan/RadioSleepGuard.h"
 #include "platform/foundation/NSUserDefaults.h"
 
 Controller* Controller::init() {
@@ -21,11 +20,6 @@ Controller* Controller::init() {
 
 void Controller::applicationDidFinishLaunching(const NSNotification&) {
   NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
-
-  // Before anything that may wait on the user or on System Events: a radio
-  // that an earlier run switched off for a sleep it never saw the end of is
-  // switched back on.
-  if (RadioSleepGuard* guard = RadioSleepGuard::installed()) guard->restoreAfterUnfinishedSleep();
 
   // 1. First run: the welcome. RanBefore reaches the disk at the latest when
   //    the application terminates.

@@ -6,7 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/PowerHandler.h"
 #include "platform/appkit/NSApplication.h"
-#include "platform/linux/LinuxMachine.h"
+#include "platform/machine/LinuxMachine.h"
 
 int main(int argc, const char* argv[]) {
   if (auto status = answerCommandLine(argc, argv, stdout, stderr)) return *status;

@@ -22,6 +22,7 @@
 #include "platform/foundation/LogSink.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSUserDefaults.h"
+#include "platform/foundation/PlatformServices.h"
 #include "platform/foundation/SleeperSim.h"
 #include "platform/iokit/PowerSourceSim.h"
 #include "systemevents/SystemEventsControl.h"
@@ -91,10 +92,10 @@ SimulatedMachine::SimulatedMachine(std::ostream& out, std::string home, std::str
       home_(std::move(home)),
       bundlePath_(std::move(bundlePath)),
       bundleIdentifier_(NSLoadMainInterface().bundleIdentifier),
-      power_(std::make_shared<SimulatedPowerSource>()),
-      wireless_(std::make_shared<SimulatedWirelessBackend>()),
-      alerts_(std::make_shared<SimulatedAlertPresenter>()),
-      sleeper_(std::make_shared<SimulatedSleeper>()) {
+      power_(std::make_shared<PowerSourceSim>()),
+      wireless_(std::make_shared<WirelessBackendSim>()),
+      alerts_(std::make_shared<AlertPresenterSim>()),
+      sleeper_(std::make_shared<SleeperSim>()) {
   power_->setAcknowledgementObserver([this](uint32_t code) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", code);
@@ -114,12 +115,14 @@ SimulatedMachine::SimulatedMachine(std::ostream& out, std::string home, std::str
   // logind's own default: it waits at most 5 s for the answers to a will-sleep.
   power_->setDelayLimit(std::chrono::seconds(5));
 
-  installPowerSource(power_);
-  installWirelessBackend(wireless_);
-  installAlertPresenter(alerts_);
-  installSleeper(sleeper_);
-  installProcessExit(std::make_shared<LaunchExit>(out_));
-  NSSetLogSink(std::make_shared<LineLogSink>(out_));
+  services_.emplace(PlatformServices{
+      .powerSource = power_,
+      .wireless = wireless_,
+      .sleeper = sleeper_,
+      .alertPresenter = alerts_,
+      .processExit = std::make_shared<LaunchExit>(out_),
+      .logSink = std::make_shared<LineLogSink>(out_),
+  });
   // The build tree's System Events, never one installed for the user.
   LSSetApplicationSearchFoldersForTesting({HUSHMOOR_SIM_APPLICATIONS_DIR});
 }
@@ -127,12 +130,7 @@ SimulatedMachine::SimulatedMachine(std::ostream& out, std::string home, std::str
 SimulatedMachine::~SimulatedMachine() {
   if (!stopSystemEvents()) std::fprintf(stderr, "hushmoor-sim: System Events did not stop\n");
   LSSetApplicationSearchFoldersForTesting({});
-  installPowerSource(nullptr);
-  installWirelessBackend(nullptr);
-  installAlertPresenter(nullptr);
-  installSleeper(nullptr);
-  installProcessExit(nullptr);
-  NSSetLogSink(nullptr);
+  services_.reset();
   NSBundle::setMainBundlePath("");
   NSUserDefaults::resetStandardUserDefaults();
 }
@@ -161,7 +159,11 @@ void SimulatedMachine::launch(const SimCommand& command) {
 
   NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));
   // Each process has its own guard of the radio, as LinuxMachine installs.
-  installWirelessBackend(std::make_shared<RadioSleepGuard>(wireless_));
+  auto guard = std::make_shared<RadioSleepGuard>(wireless_);
+  PlatformServices process = PlatformServices::current();
+  process.wireless = guard;
+  process.launchStep = [guard] { guard->restoreAfterUnfinishedSleep(); };
+  ScopedPlatformServices launched(std::move(process));
   feeder_ = CFRunLoopSourceCreateWithHandler([this] { feedRunningApplication(); }, kFeederOrder);
   CFRunLoopAddSource(CFRunLoopGetMain(), feeder_, kCFRunLoopCommonModes);
   CFRunLoopSourceSignal(feeder_);
@@ -170,7 +172,6 @@ void SimulatedMachine::launch(const SimCommand& command) {
   running_ = false;
   CFRunLoopSourceDestroy(feeder_);
   feeder_ = nullptr;
-  installWirelessBackend(wireless_);
 }
 
 // The application's main with the bundle's executable and the command's

@@ -6,16 +6,18 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/PlatformServices.h"
 #include "sim/SimScript.h"
 
-class SimulatedPowerSource;
-class SimulatedWirelessBackend;
-class SimulatedAlertPresenter;
-class SimulatedSleeper;
+class PowerSourceSim;
+class WirelessBackendSim;
+class AlertPresenterSim;
+class SleeperSim;
 typedef struct __CFRunLoopSource* CFRunLoopSourceRef;
 
 class SimulatedMachine {
@@ -36,8 +38,8 @@ class SimulatedMachine {
   // Whether each command is written as "> COMMAND" before the events it causes.
   void setEcho(bool echo) { echo_ = echo; }
 
-  SimulatedPowerSource& power() { return *power_; }
-  SimulatedWirelessBackend& wireless() { return *wireless_; }
+  PowerSourceSim& power() { return *power_; }
+  WirelessBackendSim& wireless() { return *wireless_; }
 
  private:
   void execute(const SimCommand& command);
@@ -57,10 +59,11 @@ class SimulatedMachine {
   std::string home_;
   std::string bundlePath_;
   std::string bundleIdentifier_;
-  std::shared_ptr<SimulatedPowerSource> power_;
-  std::shared_ptr<SimulatedWirelessBackend> wireless_;
-  std::shared_ptr<SimulatedAlertPresenter> alerts_;
-  std::shared_ptr<SimulatedSleeper> sleeper_;
+  std::shared_ptr<PowerSourceSim> power_;
+  std::shared_ptr<WirelessBackendSim> wireless_;
+  std::shared_ptr<AlertPresenterSim> alerts_;
+  std::shared_ptr<SleeperSim> sleeper_;
+  std::optional<ScopedPlatformServices> services_;
 
   const std::vector<SimCommand>* script_ = nullptr;
   size_t next_ = 0;

@@ -13,6 +13,7 @@
 
 #include "platform/applevents/AEEventServer.h"
 #include "platform/foundation/LogSinkJournal.h"
+#include "platform/foundation/PlatformServices.h"
 #include "platform/foundation/UserFolders.h"
 #include "systemevents/Diagnostics.h"
 #include "systemevents/LoginItemStore.h"
@@ -74,7 +75,7 @@ gboolean checkIdle(gpointer data) {
 
 int main() {
   std::signal(SIGPIPE, SIG_IGN);
-  NSSetLogSink(makeJournalLogSink({.identifier = "System Events"}));
+  PlatformServices::exchange({.logSink = makeJournalLogSink({.identifier = "System Events"})});
   systemevents::LoginItemStore store(UserFolders::config() + "/autostart");
   systemevents::SystemEventsHandler handler(store, initialFailure());
 

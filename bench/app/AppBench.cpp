@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "app/Controller.h"
 #include "app/PowerHandler.h"
@@ -24,6 +25,7 @@
 #include "platform/foundation/LogSinkCapture.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSUserDefaults.h"
+#include "platform/foundation/PlatformServices.h"
 #include "platform/foundation/SleeperSim.h"
 #include "platform/iokit/PowerSourceSim.h"
 #include "systemevents/LoginItemStore.h"
@@ -48,11 +50,13 @@ struct SimulatedPlatform {
     if (!systemevents::LoginItemStore(user.autostartFolder(), false)
              .writeItemForTesting(bundle, false, 1'000'000, &error))
       std::fprintf(stderr, "cannot list the bundle: %s\n", error.c_str());
-    installPowerSource(power);
-    installWirelessBackend(wireless);
-    installSleeper(std::make_shared<SimulatedSleeper>());
-    installAlertPresenter(std::make_shared<SimulatedAlertPresenter>());
-    NSSetLogSink(std::make_shared<CapturingLogSink>());
+    services.emplace(PlatformServices{
+        .powerSource = power,
+        .wireless = wireless,
+        .sleeper = std::make_shared<SleeperSim>(),
+        .alertPresenter = std::make_shared<AlertPresenterSim>(),
+        .logSink = std::make_shared<LogSinkCapture>(),
+    });
     NSBundle::setMainBundleIdentifier(NSLoadMainInterface().bundleIdentifier);
     NSUserDefaults::resetStandardUserDefaults();
     resetProcessWideStateForTesting();
@@ -62,11 +66,7 @@ struct SimulatedPlatform {
     tool.synchronize();
   }
   ~SimulatedPlatform() {
-    installPowerSource(nullptr);
-    installWirelessBackend(nullptr);
-    installSleeper(nullptr);
-    installAlertPresenter(nullptr);
-    NSSetLogSink(nullptr);
+    services.reset();
     NSBundle::setMainBundlePath("");
     NSUserDefaults::resetStandardUserDefaults();
     std::error_code ignored;
@@ -74,8 +74,9 @@ struct SimulatedPlatform {
   }
   TemporaryUserEnvironment user;
   std::string home;
-  std::shared_ptr<SimulatedPowerSource> power = std::make_shared<SimulatedPowerSource>();
-  std::shared_ptr<SimulatedWirelessBackend> wireless = std::make_shared<SimulatedWirelessBackend>();
+  std::shared_ptr<PowerSourceSim> power = std::make_shared<PowerSourceSim>();
+  std::shared_ptr<WirelessBackendSim> wireless = std::make_shared<WirelessBackendSim>();
+  std::optional<ScopedPlatformServices> services;
 };
 
 void runUntilIdle() {

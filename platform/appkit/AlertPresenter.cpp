@@ -1,18 +1,10 @@
 // The installed alert presenter.
 #include "platform/appkit/AlertPresenter.h"
 
-namespace {
-std::shared_ptr<AlertPresenter>& installed() {
-  static std::shared_ptr<AlertPresenter> presenter;
-  return presenter;
-}
-}  // namespace
-
-void installAlertPresenter(std::shared_ptr<AlertPresenter> presenter) {
-  installed() = std::move(presenter);
-}
+#include "platform/foundation/PlatformServices.h"
 
 AlertPresenter& currentAlertPresenter() {
-  if (!installed()) installed() = makeDefaultAlertPresenter();
-  return *installed();
+  std::shared_ptr<AlertPresenter>& presenter = PlatformServices::current().alertPresenter;
+  if (!presenter) presenter = makeDefaultAlertPresenter();
+  return *presenter;
 }

@@ -32,7 +32,8 @@ class AlertPresenter {
   virtual long runModal(const AlertPanel& panel) = 0;
 };
 
-void installAlertPresenter(std::shared_ptr<AlertPresenter> presenter);  // nullptr: default
+// The installed presenter (PlatformServices.h), the default one when none
+// is. Main thread.
 AlertPresenter& currentAlertPresenter();
 // The real machine's presenter (AlertPresenterDefault.cpp); until a GTK one is
 // built in, the headless one.

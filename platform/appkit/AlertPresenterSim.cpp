@@ -5,7 +5,7 @@ NSString defaultButtonTitle(const AlertPanel& panel) {
   return panel.defaultButton ? *panel.defaultButton : NSString("OK");
 }
 
-long SimulatedAlertPresenter::runModal(const AlertPanel& panel) {
+long AlertPresenterSim::runModal(const AlertPanel& panel) {
   panels_.push_back(panel);
   if (observer_) observer_(panel, defaultButtonTitle(panel));
   return NSAlertDefaultReturn;

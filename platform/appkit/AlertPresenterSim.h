@@ -7,7 +7,7 @@
 
 #include "platform/appkit/AlertPresenter.h"
 
-class SimulatedAlertPresenter : public AlertPresenter {
+class AlertPresenterSim : public AlertPresenter {
  public:
   using PanelObserver = std::function<void(const AlertPanel& panel, const NSString& button)>;
   void setPanelObserver(PanelObserver observer) { observer_ = std::move(observer); }

@@ -15,6 +15,7 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSProcessInfo.h"
+#include "platform/foundation/PlatformServices.h"
 #include "platform/foundation/TerminationRequest.h"
 
 NSApplication* NSApp = nullptr;
@@ -88,6 +89,9 @@ int NSApplicationMain(int argc, const char* argv[]) {
           instance.problem());
 
   NSBundle::setMainBundleIdentifier(mainInterface.bundleIdentifier);
+  // The machine's own launch step (the radio a crashed run left off comes
+  // back on) belongs to the one copy that runs, before the application.
+  if (const auto& step = PlatformServices::current().launchStep) step();
 
   NSApplication application;
   NSApp = &application;

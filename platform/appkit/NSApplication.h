@@ -58,7 +58,9 @@ extern NSApplication* NSApp;
 
 // Runs the application; returns the exit status (only when the loop ends
 // without a termination, which ends the process). When another copy of the
-// application already runs, logs one INFO line and returns 0 at once.
+// application already runs, logs one INFO line and returns 0 at once;
+// otherwise the platform services' launch step runs before the delegate is
+// made. Main thread; blocks until the application ends.
 int NSApplicationMain(int argc, const char* argv[]);
 
 // Shows a modal alert panel and returns the button that closed it

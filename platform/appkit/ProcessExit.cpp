@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/foundation/PlatformServices.h"
+
 namespace {
 class RealProcessExit : public ProcessExit {
  public:
@@ -13,18 +15,12 @@ class SimulatedLaunchExit : public ProcessExit {
  public:
   [[noreturn]] void exitProcess(int status) override { throw SimulatedProcessExit{status}; }
 };
-
-std::shared_ptr<ProcessExit>& installed() {
-  static std::shared_ptr<ProcessExit> exiter;
-  return exiter;
-}
 }  // namespace
 
-void installProcessExit(std::shared_ptr<ProcessExit> exiter) { installed() = std::move(exiter); }
-
 ProcessExit& currentProcessExit() {
-  if (!installed()) installed() = makeRealProcessExit();
-  return *installed();
+  std::shared_ptr<ProcessExit>& exiter = PlatformServices::current().processExit;
+  if (!exiter) exiter = makeRealProcessExit();
+  return *exiter;
 }
 
 std::shared_ptr<ProcessExit> makeRealProcessExit() { return std::make_shared<RealProcessExit>(); }

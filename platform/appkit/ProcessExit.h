@@ -20,7 +20,7 @@ struct SimulatedProcessExit {
   int status;
 };
 
-void installProcessExit(std::shared_ptr<ProcessExit> exiter);  // nullptr: real exit
+// The installed way out (PlatformServices.h), the real exit when none is.
 ProcessExit& currentProcessExit();
 std::shared_ptr<ProcessExit> makeRealProcessExit();
 std::shared_ptr<ProcessExit> makeSimulatedProcessExit();

@@ -19,10 +19,6 @@ RadioSleepGuard::~RadioSleepGuard() {
   watchRadios(false);
 }
 
-RadioSleepGuard* RadioSleepGuard::installed() {
-  return dynamic_cast<RadioSleepGuard*>(&currentWirelessBackend());
-}
-
 void RadioSleepGuard::restoreAfterUnfinishedSleep() {
   const std::string path = RadioSleepRecord::path();
   // Only one copy runs per user, so no other write can be under way.
@@ -42,7 +38,7 @@ void RadioSleepGuard::restoreAfterUnfinishedSleep() {
 
 bool RadioSleepGuard::setRadioPower(const std::string& bsdName, bool on,
                                     std::shared_ptr<NSError>* error) {
-  const natural_t handling = IOPMMessageBeingHandled();
+  const natural_t handling = handling_.empty() ? 0 : handling_.back();
   // Written before the radio goes off, so that no moment exists where the
   // radio is off for a sleep and nothing says so.
   bool written = false;
@@ -67,6 +63,13 @@ bool RadioSleepGuard::setRadioPower(const std::string& bsdName, bool on,
 }
 
 void RadioSleepGuard::notificationHandling(natural_t messageType, bool handled) {
+  if (!handled) {
+    if (handling_.empty()) radios_->holdResolution(true);
+    handling_.push_back(messageType);
+  } else if (!handling_.empty()) {
+    handling_.pop_back();
+    if (handling_.empty()) radios_->holdResolution(false);
+  }
   if (messageType == kIOMessageSystemWillSleep && !handled) inSleep_ = true;
   if (messageType != kIOMessageSystemHasPoweredOn) return;
   if (!handled) {

@@ -15,12 +15,14 @@
 //
 // Which layer knows "for a sleep": neither the radio nor the power layer
 // alone. The wireless backend knows that the radio is switched, and IOKit's
-// delivery knows which notification the application is handling meanwhile
-// (IOPMHandling.h). The guard joins the two in the platform, as a decorator of
-// the wireless backend that the machine installs (LinuxMachine, the simulated
-// machine), so that the application's handler keeps to its own logic and
-// every backend, real or simulated, behaves alike: a radio switched off while
-// a will-sleep is handled is off for that sleep.
+// delivery tells when the application starts and ends handling each
+// notification (IOPMHandling.h). The guard joins the two in the platform, as
+// a decorator of the wireless backend that the machine installs (LinuxMachine,
+// the simulated machine) together with its launch step, so that the
+// application keeps to its own logic and every backend, real or simulated,
+// behaves alike: a radio switched off while a will-sleep is handled is off
+// for that sleep. For the time of each notification the guard holds the
+// radio's resolution, so its record and its switch name the same device.
 //
 // Everything here runs on the main thread. Switching the radio through the
 // guard blocks on the file system (the record is written durably, fsync'd)
@@ -32,6 +34,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/corewlan/WirelessBackend.h"
 #include "platform/iokit/IOPMLib.h"
@@ -44,11 +47,9 @@ class RadioSleepGuard : public WirelessBackend {
   RadioSleepGuard(const RadioSleepGuard&) = delete;
   RadioSleepGuard& operator=(const RadioSleepGuard&) = delete;
 
-  // The installed wireless backend when it is a guard, else none.
-  static RadioSleepGuard* installed();
-
-  // The launch's step, after the check for another running copy and before
-  // the application looks for its interface. Removes temporary files left by
+  // The machine's launch step (PlatformServices::launchStep): after the check
+  // for another running copy and before the application looks for its
+  // interface. Removes temporary files left by
   // a record write that a crash cut short, and reads a record left by an
   // earlier run: a readable one is acted on as described above (with one log
   // line saying what happened); one that is not a record is removed with a
@@ -75,6 +76,7 @@ class RadioSleepGuard : public WirelessBackend {
   std::string radioDevice(const std::string& bsdName) override {
     return radios_->radioDevice(bsdName);
   }
+  void holdResolution(bool hold) override { radios_->holdResolution(hold); }
 
  private:
   void notificationHandling(natural_t messageType, bool handled);
@@ -88,6 +90,7 @@ class RadioSleepGuard : public WirelessBackend {
 
   std::shared_ptr<WirelessBackend> radios_;
   uint64_t observer_ = 0;
+  std::vector<natural_t> handling_;     // the notifications being handled, innermost last
   std::optional<std::string> pending_;  // the interface of a record on disk
   bool inSleep_ = false;                // from a will-sleep to the end of its wake
   bool powerOnFailedDuringWake_ = false;

@@ -1,20 +1,12 @@
 // The installed wireless backend.
 #include "platform/corewlan/WirelessBackend.h"
 
-namespace {
-std::shared_ptr<WirelessBackend>& installed() {
-  static std::shared_ptr<WirelessBackend> backend;
-  return backend;
-}
-}  // namespace
-
-void installWirelessBackend(std::shared_ptr<WirelessBackend> backend) {
-  installed() = std::move(backend);
-}
+#include "platform/foundation/PlatformServices.h"
 
 WirelessBackend& currentWirelessBackend() {
-  if (!installed()) installed() = makeDefaultWirelessBackend();
-  return *installed();
+  std::shared_ptr<WirelessBackend>& backend = PlatformServices::current().wireless;
+  if (!backend) backend = makeDefaultWirelessBackend();
+  return *backend;
 }
 
 std::optional<RadioBlocks> WirelessBackend::radioBlocks(const std::string& bsdName) {

@@ -53,9 +53,16 @@ class WirelessBackend {
   // says why; `changed` is then never called). The default reports nothing.
   using RadioChangeHandler = std::function<void()>;
   virtual bool watchRadioChanges(RadioChangeHandler changed, std::string* problem);
+
+  // While held, a name keeps the device it was first resolved to, so that
+  // every call made for one power notification (the look-up, the record,
+  // the switch) reaches the same radio; released, each call looks afresh.
+  // Main thread; the default has nothing to hold.
+  virtual void holdResolution(bool /*hold*/) {}
 };
 
-void installWirelessBackend(std::shared_ptr<WirelessBackend> backend);  // nullptr: default
+// The installed wireless backend (PlatformServices.h), the default one when
+// none is. Main thread.
 WirelessBackend& currentWirelessBackend();
 // The real machine's backend (WirelessBackendDefault.cpp); until one is
 // built in, a machine without wireless interfaces.

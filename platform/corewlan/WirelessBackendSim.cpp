@@ -11,15 +11,15 @@ std::shared_ptr<NSError> posixError(int code) {
 }
 }  // namespace
 
-bool SimulatedWirelessBackend::hasInterface(const std::string& bsdName) {
+bool WirelessBackendSim::hasInterface(const std::string& bsdName) {
   return present_ && bsdName == kInterfaceName;
 }
 
-bool SimulatedWirelessBackend::radioPower(const std::string& bsdName) {
+bool WirelessBackendSim::radioPower(const std::string& bsdName) {
   return hasInterface(bsdName) && radioOn_;
 }
 
-bool SimulatedWirelessBackend::setRadioPower(const std::string& bsdName, bool on,
+bool WirelessBackendSim::setRadioPower(const std::string& bsdName, bool on,
                                              std::shared_ptr<NSError>* error) {
   ++powerRequests_;
   std::shared_ptr<NSError> failure;
@@ -36,7 +36,7 @@ bool SimulatedWirelessBackend::setRadioPower(const std::string& bsdName, bool on
   return true;
 }
 
-void SimulatedWirelessBackend::setHardware(bool present, bool on) {
+void WirelessBackendSim::setHardware(bool present, bool on) {
   const bool changed = present != present_ || on != radioOn_;
   present_ = present;
   radioOn_ = on;
@@ -44,7 +44,7 @@ void SimulatedWirelessBackend::setHardware(bool present, bool on) {
   if (RadioChangeHandler handler = changed_; changed && handler) handler();
 }
 
-bool SimulatedWirelessBackend::watchRadioChanges(RadioChangeHandler changed, std::string*) {
+bool WirelessBackendSim::watchRadioChanges(RadioChangeHandler changed, std::string*) {
   changed_ = std::move(changed);
   return true;
 }

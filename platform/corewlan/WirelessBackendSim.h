@@ -10,7 +10,7 @@
 
 #include "platform/corewlan/WirelessBackend.h"
 
-class SimulatedWirelessBackend : public WirelessBackend {
+class WirelessBackendSim : public WirelessBackend {
  public:
   static constexpr const char* kInterfaceName = "en1";
   using PowerObserver = std::function<void(bool on)>;

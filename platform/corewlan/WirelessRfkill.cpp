@@ -11,12 +11,22 @@
 #include <cerrno>
 #include <cstring>
 
-bool WirelessRfkill::hasInterface(const std::string& bsdName) {
-  return RfkillRadio::find(bsdName, paths_).has_value();
+std::optional<RfkillRadio> WirelessRfkill::find(const std::string& bsdName) {
+  if (!held_) return RfkillRadio::find(bsdName, paths_);
+  auto it = resolved_.find(bsdName);
+  if (it == resolved_.end()) it = resolved_.emplace(bsdName, RfkillRadio::find(bsdName, paths_)).first;
+  return it->second;
 }
 
+void WirelessRfkill::holdResolution(bool hold) {
+  held_ = hold;
+  resolved_.clear();
+}
+
+bool WirelessRfkill::hasInterface(const std::string& bsdName) { return find(bsdName).has_value(); }
+
 bool WirelessRfkill::radioPower(const std::string& bsdName) {
-  auto radio = RfkillRadio::find(bsdName, paths_);
+  auto radio = find(bsdName);
   if (!radio) return false;
   auto state = radio->state();
   return state && state->on();
@@ -25,7 +35,7 @@ bool WirelessRfkill::radioPower(const std::string& bsdName) {
 bool WirelessRfkill::setRadioPower(const std::string& bsdName, bool on,
                                    std::shared_ptr<NSError>* error) {
   RfkillError failure;
-  auto radio = RfkillRadio::find(bsdName, paths_);
+  auto radio = find(bsdName);
   if (!radio) {
     failure = {ENODEV, "No wireless interface " + bsdName + " with a radio switch"};
   } else if (radio->setPower(on, &failure)) {
@@ -38,7 +48,7 @@ bool WirelessRfkill::setRadioPower(const std::string& bsdName, bool on,
 }
 
 std::optional<RadioBlocks> WirelessRfkill::radioBlocks(const std::string& bsdName) {
-  auto radio = RfkillRadio::find(bsdName, paths_);
+  auto radio = find(bsdName);
   if (!radio) return std::nullopt;
   auto state = radio->state();
   if (!state) return std::nullopt;
@@ -46,7 +56,7 @@ std::optional<RadioBlocks> WirelessRfkill::radioBlocks(const std::string& bsdNam
 }
 
 std::string WirelessRfkill::radioDevice(const std::string& bsdName) {
-  auto radio = RfkillRadio::find(bsdName, paths_);
+  auto radio = find(bsdName);
   if (!radio) return bsdName;
   return "rfkill" + std::to_string(radio->rfkillIndex()) + " of " + radio->interfaceName();
 }
@@ -67,7 +77,11 @@ bool WirelessRfkill::watchRadioChanges(RadioChangeHandler changed, std::string* 
   }
   watchFd_ = fd;
   changed_ = std::move(changed);
-  watch_ = g_unix_fd_add(fd, G_IO_IN, onEvents, this);
+  // On the thread-default context, like the logind client: the main
+  // context of the thread that asked.
+  watch_ = g_unix_fd_source_new(fd, G_IO_IN);
+  g_source_set_callback(watch_, G_SOURCE_FUNC(onEvents), this, nullptr);
+  g_source_attach(watch_, g_main_context_get_thread_default());
   return true;
 }
 
@@ -83,11 +97,14 @@ gboolean WirelessRfkill::onEvents(gint fd, GIOCondition, gpointer data) {
       added = true;
   }
   if (size == 0 || (errno != EAGAIN && errno != EINTR)) {
-    self->watch_ = 0;  // the device is gone: nothing more will come
+    self->dropSource(self->watch_);  // the device is gone: nothing more will come
     return G_SOURCE_REMOVE;
   }
-  if (added && self->lateAddition_ == 0)
-    self->lateAddition_ = g_timeout_add_seconds(1, onLateAddition, self);
+  if (added && self->lateAddition_ == nullptr) {
+    self->lateAddition_ = g_timeout_source_new_seconds(1);
+    g_source_set_callback(self->lateAddition_, onLateAddition, self, nullptr);
+    g_source_attach(self->lateAddition_, g_main_context_get_thread_default());
+  }
   // A copy: the handler may stop the watching.
   RadioChangeHandler handler = self->changed_;
   if (handler) handler();
@@ -96,17 +113,23 @@ gboolean WirelessRfkill::onEvents(gint fd, GIOCondition, gpointer data) {
 
 gboolean WirelessRfkill::onLateAddition(gpointer data) {
   auto* self = static_cast<WirelessRfkill*>(data);
-  self->lateAddition_ = 0;
+  self->dropSource(self->lateAddition_);
   RadioChangeHandler handler = self->changed_;
   if (handler) handler();
   return G_SOURCE_REMOVE;
 }
 
+void WirelessRfkill::dropSource(GSource*& source) {
+  if (source == nullptr) return;
+  g_source_destroy(source);
+  g_source_unref(source);
+  source = nullptr;
+}
+
 void WirelessRfkill::stopWatching() {
-  if (watch_ != 0) g_source_remove(watch_);
-  if (lateAddition_ != 0) g_source_remove(lateAddition_);
+  dropSource(watch_);
+  dropSource(lateAddition_);
   if (watchFd_ >= 0) ::close(watchFd_);
-  watch_ = lateAddition_ = 0;
   watchFd_ = -1;
   changed_ = nullptr;
 }

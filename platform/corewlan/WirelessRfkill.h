@@ -1,11 +1,13 @@
-// The real machine's wireless backend: rfkill (see RfkillRadio). Every call
+// The real machine's wireless backend: rfkill (see RfkillRadio). Each call
 // resolves the interface afresh, since rfkill indices can change across a
-// resume.
+// resume, except while the resolution is held (one notification's calls).
 #pragma once
 
 #include <glib.h>
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/corewlan/WirelessBackend.h"
@@ -28,8 +30,11 @@ class WirelessRfkill : public WirelessBackend {
   // announces a new radio before its interface exists, so an addition is
   // reported once more a second later.
   bool watchRadioChanges(RadioChangeHandler changed, std::string* problem) override;
+  void holdResolution(bool hold) override;
 
  private:
+  std::optional<RfkillRadio> find(const std::string& bsdName);
+  void dropSource(GSource*& source);
   static gboolean onEvents(gint fd, GIOCondition condition, gpointer self);
   static gboolean onLateAddition(gpointer self);
   void stopWatching();
@@ -37,6 +42,8 @@ class WirelessRfkill : public WirelessBackend {
   RfkillPaths paths_;
   RadioChangeHandler changed_;
   int watchFd_ = -1;
-  guint watch_ = 0;
-  guint lateAddition_ = 0;
+  GSource* watch_ = nullptr;
+  GSource* lateAddition_ = nullptr;
+  bool held_ = false;
+  std::map<std::string, std::optional<RfkillRadio>> resolved_;
 };

@@ -15,9 +15,9 @@ class LogSink {
   virtual void writeLogMessage(std::string_view message) = 0;
 };
 
-// The sink NSLog writes to from now on (nullptr restores the default: the
-// standard-error sink of LogSinkStderr.cpp).
-void NSSetLogSink(std::shared_ptr<LogSink> sink);
+// The sink NSLog writes to: the installed platform services' (see
+// PlatformServices.h), the standard-error sink when none is installed. Any
+// thread; does not block.
 std::shared_ptr<LogSink> NSCurrentLogSink();
 
 // Standard error in NSLog's line format:

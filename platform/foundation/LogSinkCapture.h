@@ -8,7 +8,7 @@
 
 #include "platform/foundation/LogSink.h"
 
-class CapturingLogSink : public LogSink {
+class LogSinkCapture : public LogSink {
  public:
   using MessageObserver = std::function<void(std::string_view message)>;
   void setMessageObserver(MessageObserver observer) { observer_ = std::move(observer); }

@@ -1,8 +1,11 @@
-// NSLog's sink over JournalWriter. The lock keeps lines logged from several
-// threads whole on both outputs.
+// NSLog's sink on the real machine: NSLog's line on standard error, and the
+// message as a journal entry through JournalWriter. The lock keeps lines
+// logged from several threads whole on both outputs.
 #include "platform/foundation/LogSinkJournal.h"
 
 #include <mutex>
+
+#include "platform/foundation/NSLogLine.h"
 
 namespace {
 
@@ -11,6 +14,8 @@ class JournalSink : public LogSink {
   explicit JournalSink(JournalWriter::Options options) : sink_(std::move(options)) {}
   void writeLogMessage(std::string_view message) override {
     std::lock_guard lock(mutex_);
+    const JournalWriter::Options& options = sink_.options();
+    writeLogLine(options.stderrFd, formatNSLogLineNow(message, options.identifier));
     sink_.log(message);
   }
 

@@ -1,20 +1,12 @@
 // The installed sleeper and the system-library-shaped `sleep` over it.
 #include "platform/foundation/Sleeper.h"
 
-#include <utility>
-
-namespace {
-std::shared_ptr<Sleeper>& installed() {
-  static std::shared_ptr<Sleeper> sleeper;
-  return sleeper;
-}
-}  // namespace
-
-void installSleeper(std::shared_ptr<Sleeper> sleeper) { installed() = std::move(sleeper); }
+#include "platform/foundation/PlatformServices.h"
 
 Sleeper& currentSleeper() {
-  if (!installed()) installed() = makeRealSleeper();
-  return *installed();
+  std::shared_ptr<Sleeper>& sleeper = PlatformServices::current().sleeper;
+  if (!sleeper) sleeper = makeRealSleeper();
+  return *sleeper;
 }
 
 unsigned int platform::sleep(unsigned int seconds) {

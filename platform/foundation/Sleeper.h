@@ -28,7 +28,8 @@ class Sleeper {
   virtual void setSystemWaitLimit(std::optional<std::chrono::milliseconds> limit) = 0;
 };
 
-void installSleeper(std::shared_ptr<Sleeper> sleeper);  // nullptr: back to the real one
+// The installed sleeper (PlatformServices.h), the real one when none is.
+// Main thread.
 Sleeper& currentSleeper();
 std::shared_ptr<Sleeper> makeRealSleeper();  // SleeperReal.cpp
 

@@ -8,7 +8,7 @@
 
 #include "platform/foundation/Sleeper.h"
 
-class SimulatedSleeper : public Sleeper {
+class SleeperSim : public Sleeper {
  public:
   // Told the seconds asked for and the seconds waited (fewer when the
   // system's limit cut the wait).

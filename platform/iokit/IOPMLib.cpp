@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/foundation/Sleeper.h"
 #include "platform/iokit/IOPMHandling.h"
 #include "platform/iokit/PowerSource.h"
 
@@ -31,10 +32,6 @@ std::set<io_object_t>& liveNotifiers() {
   return notifiers;
 }
 
-natural_t& messageBeingHandled() {
-  static natural_t messageType = 0;
-  return messageType;
-}
 std::map<IOPMHandlingObserverID, IOPMHandlingObserver>& handlingObservers() {
   static std::map<IOPMHandlingObserverID, IOPMHandlingObserver> observers;
   return observers;
@@ -47,21 +44,6 @@ void tellHandlingObservers(natural_t messageType, bool handled) {
     if (handlingObservers().count(id) != 0) observer(messageType, handled);
 }
 
-// Marks the notification as being handled for the time of its callback, also
-// when the callback unwinds.
-class HandlingScope {
- public:
-  explicit HandlingScope(natural_t messageType) : previous_(messageBeingHandled()) {
-    messageBeingHandled() = messageType;
-  }
-  ~HandlingScope() { messageBeingHandled() = previous_; }
-  HandlingScope(const HandlingScope&) = delete;
-  HandlingScope& operator=(const HandlingScope&) = delete;
-
- private:
-  natural_t previous_;
-};
-
 void deliverOne(const std::weak_ptr<PortState>& weak) {
   // Held for the whole call: the callback may destroy the port.
   std::shared_ptr<PortState> port = weak.lock();
@@ -72,16 +54,11 @@ void deliverOne(const std::weak_ptr<PortState>& weak) {
   // rest follow at the next iterations.
   if (!port->queue.empty()) CFRunLoopSourceSignal(port->source);
   tellHandlingObservers(messageType, false);
-  {
-    HandlingScope handling(messageType);
-    port->callback(port->refcon, port->service, messageType, reinterpret_cast<void*>(id));
-  }
+  port->callback(port->refcon, port->service, messageType, reinterpret_cast<void*>(id));
   tellHandlingObservers(messageType, true);
 }
 
 }  // namespace
-
-natural_t IOPMMessageBeingHandled() { return messageBeingHandled(); }
 
 IOPMHandlingObserverID IOPMAddHandlingObserver(IOPMHandlingObserver observer) {
   static IOPMHandlingObserverID last = 0;
@@ -109,6 +86,12 @@ io_connect_t IORegisterForSystemPower(void* refcon, IONotificationPortRef* thePo
 
   const uint32_t registration =
       currentPowerSource().registerForSystemPower([weak](uint32_t messageType, intptr_t id) {
+        // The system's deadline runs from the announcement, not from the
+        // moment the callback gets its turn.
+        if (messageType == kIOMessageSystemWillSleep)
+          currentSleeper().setSystemWaitLimit(currentPowerSource().systemWaitLimit());
+        if (messageType == kIOMessageSystemHasPoweredOn)
+          currentSleeper().setSystemWaitLimit(std::nullopt);
         if (auto state = weak.lock()) {
           state->queue.emplace_back(messageType, id);
           CFRunLoopSourceSignal(state->source);

@@ -8,9 +8,11 @@
 // records acknowledgements.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class PowerSource {
@@ -43,9 +45,17 @@ class PowerSource {
   // on, when the service said more than "no" (logind refusing the lock for
   // lack of rights); empty otherwise. Never blocks.
   virtual std::string registrationFailureCauses() const { return {}; }
+
+  // How long after announcing a sleep the system goes on without the
+  // answers, less what the application needs to finish (none: it waits for
+  // ever, or the limit is unknown). IOPMLib hands it to the Sleeper as each
+  // will-sleep arrives, so a wait before the sleep ends in time whatever the
+  // backend. Main thread; never blocks.
+  virtual std::optional<std::chrono::milliseconds> systemWaitLimit() const { return std::nullopt; }
 };
 
-void installPowerSource(std::shared_ptr<PowerSource> source);  // nullptr: back to the default
+// The installed power source (PlatformServices.h), the default one when none
+// is. Main thread.
 PowerSource& currentPowerSource();
 // The real machine's backend (PowerSourceDefault.cpp); until one is built in,
 // a source whose registration always fails.

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/Sleeper.h"
 #include "platform/iokit/IOMessage.h"
 
 uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
@@ -25,7 +24,13 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
   }
   const uint32_t number = ++lastRegistration_;
   const std::optional<uint64_t> limit = registration->logind->inhibitDelayMaxUSec();
-  registration->delayLimitUSec = limit;
+  waitLimit_.reset();
+  if (limit) {
+    // A little before logind's own deadline, so the wait is over before the
+    // machine freezes the process rather than a moment after the wake.
+    constexpr uint64_t kMarginUSec = 200000;
+    waitLimit_ = std::chrono::milliseconds((*limit > kMarginUSec ? *limit - kMarginUSec : 0) / 1000);
+  }
   registrations_.emplace(number, std::move(registration));
   if (options_.delayLimitObserver) options_.delayLimitObserver(limit);
   return number;
@@ -34,13 +39,6 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
 void PowerSourceLogind::onSleepSignal(Registration& registration, bool goingToSleep) {
   const intptr_t id = ++lastNotification_;
   if (goingToSleep) {
-    // A little before logind's own deadline, so the wait is over before the
-    // machine freezes the process rather than a moment after the wake.
-    constexpr uint64_t kMarginUSec = 200000;
-    std::optional<std::chrono::milliseconds> limit;
-    if (const auto usec = registration.delayLimitUSec)
-      limit = std::chrono::milliseconds((*usec > kMarginUSec ? *usec - kMarginUSec : 0) / 1000);
-    currentSleeper().setSystemWaitLimit(limit);
     registration.unacknowledgedSleeps.insert(id);
     registration.deliver(kIOMessageSystemWillSleep, id);
   } else {
@@ -48,7 +46,6 @@ void PowerSourceLogind::onSleepSignal(Registration& registration, bool goingToSl
     // acknowledgement arriving late must not close the lock just taken again
     // for the next one.
     registration.unacknowledgedSleeps.clear();
-    currentSleeper().setSystemWaitLimit(std::nullopt);
     registration.deliver(kIOMessageSystemHasPoweredOn, id);
   }
 }

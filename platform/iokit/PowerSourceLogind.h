@@ -6,8 +6,7 @@
 // thread default at registration.
 //
 // logind sleeps once its delay limit (InhibitDelayMaxUSec) has passed, lock
-// or no lock: each announcement tells the installed Sleeper so, and a wait
-// before the sleep ends in time instead of running on after the wake.
+// or no lock: that limit, read at registration, is the system's wait limit.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +33,8 @@ class PowerSourceLogind : public PowerSource {
   PowerSourceLogind() = default;
   explicit PowerSourceLogind(Options options) : options_(std::move(options)) {}
 
-  // Blocks while logind grants the first lock (a few seconds at most) and
-  // reads its delay limit.
+  // Blocks while logind grants the first lock and reads its delay limit: up
+  // to 5 s for each when logind is slow.
   uint32_t registerForSystemPower(Delivery deliver) override;
   // Never blocks: closes the lock's fd.
   bool allowPowerChange(uint32_t registration, intptr_t notificationID) override;
@@ -43,13 +42,15 @@ class PowerSourceLogind : public PowerSource {
   void deregister(uint32_t registration) override;
   // After logind refused the lock for lack of rights: the likely causes.
   std::string registrationFailureCauses() const override { return failureCauses_; }
+  // logind's InhibitDelayMaxUSec as the last registration read it, less a
+  // margin; none when it could not be read.
+  std::optional<std::chrono::milliseconds> systemWaitLimit() const override { return waitLimit_; }
 
  private:
   struct Registration {
     Delivery deliver;
     std::set<intptr_t> unacknowledgedSleeps;
     std::unique_ptr<LogindSleepInhibitor> logind;
-    std::optional<uint64_t> delayLimitUSec;
   };
   void onSleepSignal(Registration& registration, bool goingToSleep);
 
@@ -58,4 +59,5 @@ class PowerSourceLogind : public PowerSource {
   uint32_t lastRegistration_ = 0;
   intptr_t lastNotification_ = 0;
   std::string failureCauses_;
+  std::optional<std::chrono::milliseconds> waitLimit_;
 };

@@ -1,14 +1,10 @@
 // The simulated power-management service.
 #include "platform/iokit/PowerSourceSim.h"
 
-#include "platform/foundation/Sleeper.h"
 #include "platform/iokit/IOMessage.h"
 
-intptr_t SimulatedPowerSource::post(uint32_t messageType) {
+intptr_t PowerSourceSim::post(uint32_t messageType) {
   const intptr_t id = nextNotification_++;
-  if (messageType == kIOMessageSystemWillSleep) currentSleeper().setSystemWaitLimit(delayLimit_);
-  if (messageType == kIOMessageSystemHasPoweredOn)
-    currentSleeper().setSystemWaitLimit(std::nullopt);
   // Copied first: a delivery may register or deregister.
   std::vector<Delivery> targets;
   for (auto& [number, registration] : registrations_) {
@@ -22,20 +18,20 @@ intptr_t SimulatedPowerSource::post(uint32_t messageType) {
   return id;
 }
 
-size_t SimulatedPowerSource::unacknowledgedCount() const {
+size_t PowerSourceSim::unacknowledgedCount() const {
   size_t count = 0;
   for (const auto& [number, registration] : registrations_) count += registration.awaiting.size();
   return count;
 }
 
-uint32_t SimulatedPowerSource::registerForSystemPower(Delivery deliver) {
+uint32_t PowerSourceSim::registerForSystemPower(Delivery deliver) {
   if (!registrationSucceeds_ || !deliver) return 0;
   const uint32_t number = nextRegistration_++;
   registrations_[number] = Registration{std::move(deliver), {}};
   return number;
 }
 
-bool SimulatedPowerSource::allowPowerChange(uint32_t registration, intptr_t notificationID) {
+bool PowerSourceSim::allowPowerChange(uint32_t registration, intptr_t notificationID) {
   auto it = registrations_.find(registration);
   if (it == registrations_.end()) return false;
   auto waiting = it->second.awaiting.find(notificationID);
@@ -47,4 +43,4 @@ bool SimulatedPowerSource::allowPowerChange(uint32_t registration, intptr_t noti
   return true;
 }
 
-void SimulatedPowerSource::deregister(uint32_t registration) { registrations_.erase(registration); }
+void PowerSourceSim::deregister(uint32_t registration) { registrations_.erase(registration); }

@@ -11,7 +11,7 @@
 
 #include "platform/iokit/PowerSource.h"
 
-class SimulatedPowerSource : public PowerSource {
+class PowerSourceSim : public PowerSource {
  public:
   // Told of each accepted acknowledgement, with the code of the notification
   // it answers.
@@ -23,8 +23,7 @@ class SimulatedPowerSource : public PowerSource {
   // Whether the next registrations succeed (they do at first).
   void setRegistrationSucceeds(bool succeeds) { registrationSucceeds_ = succeeds; }
   // How long the system waits for the answers to a will-sleep before it
-  // sleeps anyway (nullopt, the default: for ever). Told to the installed
-  // Sleeper with each will-sleep, as the real source does.
+  // sleeps anyway (nullopt, the default: for ever).
   void setDelayLimit(std::optional<std::chrono::milliseconds> limit) { delayLimit_ = limit; }
 
   // Sends a notification with `messageType` to every registration; returns its
@@ -39,6 +38,7 @@ class SimulatedPowerSource : public PowerSource {
   uint32_t registerForSystemPower(Delivery deliver) override;
   bool allowPowerChange(uint32_t registration, intptr_t notificationID) override;
   void deregister(uint32_t registration) override;
+  std::optional<std::chrono::milliseconds> systemWaitLimit() const override { return delayLimit_; }
 
  private:
   struct Registration {

@@ -14,10 +14,7 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-
-#include "platform/foundation/NSLogLine.h"
 
 int journalPriorityOf(std::string_view message) {
   if (message.starts_with("ERROR")) return LOG_ERR;
@@ -44,7 +41,6 @@ JournalWriter::~JournalWriter() {
 }
 
 void JournalWriter::log(std::string_view message) {
-  writeLogLine(options_.stderrFd, formatNSLogLineNow(message, options_.identifier));
   if (writeJournal_) sendToJournal(message);
 }
 

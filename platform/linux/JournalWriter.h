@@ -1,6 +1,6 @@
-// The systemd journal's client for the log: each message goes to standard
-// error in NSLog's line format (NSLogLine.h) and to the journal as one entry
-// with the message untouched, under the program's identifier.
+// The systemd journal's client for the log: each message goes to the journal
+// as one entry with the message untouched, under the program's identifier,
+// unless standard error already leads there.
 #pragma once
 
 #include <string>
@@ -15,7 +15,7 @@ class JournalWriter {
   struct Options {
     std::string identifier;  // empty: the program's short name
     std::string journalSocket = "/run/systemd/journal/socket";
-    int stderrFd = 2;
+    int stderrFd = 2;  // when it leads to the journal already, no entries are sent
   };
   JournalWriter();
   explicit JournalWriter(Options options);
@@ -23,8 +23,10 @@ class JournalWriter {
   JournalWriter(const JournalWriter&) = delete;
   JournalWriter& operator=(const JournalWriter&) = delete;
 
-  // Not thread-safe: LogSinkJournal serialises the calls.
+  // Sends one entry; never blocks (an entry journald has no room for is
+  // dropped). Not thread-safe: LogSinkJournal serialises the calls.
   void log(std::string_view message);
+  const Options& options() const { return options_; }
 
  private:
   bool sendToJournal(std::string_view message);

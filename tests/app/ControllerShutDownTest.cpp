@@ -11,13 +11,13 @@
 
 namespace {
 
-class RecordingPowerSource : public SimulatedPowerSource {
+class RecordingPowerSource : public PowerSourceSim {
  public:
   void deregister(uint32_t registration) override {
     attachedAtDeregistration.push_back(CFRunLoopContainsSource(
         CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource(powerNotificationPort),
         kCFRunLoopCommonModes));
-    SimulatedPowerSource::deregister(registration);
+    PowerSourceSim::deregister(registration);
   }
   std::vector<bool> attachedAtDeregistration;
 };

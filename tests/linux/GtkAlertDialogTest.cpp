@@ -5,12 +5,14 @@
 #include <gtk/gtk.h>
 #include <sys/wait.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/appkit/AlertPresenterGtk.h"
 #include "platform/foundation/LogSinkCapture.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/PlatformServices.h"
 #include "platform/linux/GtkAlertDialog.h"
 #include "platform/linux/GtkPanelModule.h"
 
@@ -97,13 +99,13 @@ TEST_F(GtkAlertDialogTest, PresenterShowsPanelsThroughTheLoadedModuleAndReturnDi
 }
 
 TEST(GtkPanelModule, WithoutItsModuleThePresenterLogsEachPanelAndWarnsOnce) {
-  auto log = std::make_shared<CapturingLogSink>();
-  NSSetLogSink(log);
+  auto log = std::make_shared<LogSinkCapture>();
+  std::optional<ScopedPlatformServices> services(PlatformServices{.logSink = log});
   auto presenter = makeGtkAlertPresenter("/nonexistent/libhushmoor-gtk-panels.so");
   const AlertPanel panel{"Error", "Failed to register.", std::nullopt, std::nullopt, std::nullopt};
   EXPECT_EQ(presenter->runModal(panel), NSAlertDefaultReturn);
   EXPECT_EQ(presenter->runModal(panel), NSAlertDefaultReturn);
-  NSSetLogSink(nullptr);
+  services.reset();
   auto count = [&](const char* text) {
     size_t n = 0;
     for (const auto& line : log->messages()) n += line.find(text) != std::string::npos;

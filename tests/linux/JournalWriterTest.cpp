@@ -1,5 +1,6 @@
-// JournalWriter: NSLog's line on standard error and one journal entry per
-// line, sent to a datagram socket of the test's own in place of journald's.
+// The real machine's log: NSLog's line on standard error and one journal
+// entry per line, sent to a datagram socket of the test's own in place of
+// journald's.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -8,27 +9,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <regex>
 #include <string>
+#include <tuple>
 
+#include "platform/foundation/LogSinkJournal.h"
 #include "platform/foundation/NSLogLine.h"
-#include "platform/linux/JournalWriter.h"
 
 namespace {
-
-TEST(JournalWriter, FormatsNSLogLinesAndPrioritiesFromThePrefix) {
-  ::setenv("TZ", "UTC", 1);
-  ::tzset();
-  const struct timespec when = {1796553989, 7999999};  // 2026-12-06 10:46:29.007999999 UTC
-  for (const char* message : {"hello", "hello\n"})
-    EXPECT_EQ(formatNSLogLine(when, "Hushmoor", 42, 43, message),
-              "2026-12-06 10:46:29.007 Hushmoor[42:43] hello\n");
-  const std::pair<const char*, int> priorities[] = {{"ERROR (f:1): x", LOG_ERR},
-                                                    {"WARN (f:9): x", LOG_WARNING},
-                                                    {"INFO: started", LOG_INFO},
-                                                    {"ALERT: Error: text [OK]", LOG_NOTICE}};
-  for (const auto& [message, priority] : priorities)
-    EXPECT_EQ(journalPriorityOf(message), priority) << message;
-}
 
 class JournalWriterTest : public ::testing::Test {
  protected:
@@ -58,22 +46,33 @@ class JournalWriterTest : public ::testing::Test {
 };
 
 TEST_F(JournalWriterTest, EachLineGoesToStderrAndToTheJournalIntact) {
-  JournalWriter sink(options_);
-  // A message with a line break or a NUL goes length-prefixed: the field's
-  // name, its length as 64-bit little endian, the bytes.
-  const std::pair<std::string, bool> messages[] = {
-      {"WARN (MySleepCallBack:42): error trying to turn airport off: Error", false},
-      {"ALERT: Welcome!: first line\n\nEnjoy,\nYour friends at Kestrova [OK]", true},
-      {"100% sure: %s %@ \xc3\xa9t\xc3\xa9 MESSAGE=forged", false},
-      {std::string("INFO: a NUL \0 inside", 20), true},
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  const struct timespec when = {1796553989, 7999999};  // milliseconds cut, not rounded
+  EXPECT_EQ(formatNSLogLine(when, "Hushmoor", 42, 43, "hello\n"),
+            "2026-12-06 10:46:29.007 Hushmoor[42:43] hello\n");
+  auto sink = makeJournalLogSink(options_);
+  // The priority follows the prefix. A message with a line break or a NUL
+  // goes length-prefixed: the field's name, its length as 64-bit little
+  // endian, the bytes.
+  const std::tuple<std::string, int, bool> messages[] = {
+      {"WARN (MySleepCallBack:42): error trying to turn airport off: Error", LOG_WARNING, false},
+      {"ALERT: Welcome!: first line\n\nEnjoy,\nYour friends at Kestrova [OK]", LOG_NOTICE, true},
+      {"ERROR (f:1): 100% sure: %s %@ \xc3\xa9t\xc3\xa9 MESSAGE=forged", LOG_ERR, false},
+      {std::string("INFO: a NUL \0 inside", 20), LOG_INFO, true},
   };
-  for (const auto& [message, prefixed] : messages) {
-    sink.log(message);
+  const std::regex linePrefix(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} Hushmoor\[\d+:\d+\] )");
+  for (const auto& [message, priority, prefixed] : messages) {
+    sink->writeLogMessage(message);
     char line[4096];
     const ssize_t n = ::read(stderr_[0], line, sizeof line);
     ASSERT_GT(n, 0);
-    EXPECT_TRUE(std::string(line, n).ends_with("] " + message + "\n"));
-    std::string entry = "PRIORITY=" + std::to_string(journalPriorityOf(message)) +
+    std::smatch prefix;
+    const std::string written(line, n);
+    EXPECT_TRUE(std::regex_search(written, prefix, linePrefix) && prefix.position() == 0 &&
+                written.substr(prefix.length()) == message + "\n")
+        << written;
+    std::string entry = "PRIORITY=" + std::to_string(priority) +
                         "\nSYSLOG_IDENTIFIER=Hushmoor\nSYSLOG_PID=" + std::to_string(::getpid());
     entry += prefixed ? "\nMESSAGE\n" + std::string(1, char(message.size())) + std::string(7, '\0')
                       : "\nMESSAGE=";
@@ -88,8 +87,8 @@ TEST_F(JournalWriterTest, AJournalThatFallsBehindNeverStallsTheLogger) {
   // program then, so the failure is seen rather than hung).
   ::alarm(60);
   options_.stderrFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  JournalWriter sink(options_);
-  for (int i = 0; i < 5000; ++i) sink.log("INFO: line " + std::to_string(i));
+  auto sink = makeJournalLogSink(options_);
+  for (int i = 0; i < 5000; ++i) sink->writeLogMessage("INFO: line " + std::to_string(i));
   ::alarm(0);
   ::close(options_.stderrFd);
   EXPECT_NE(readEntry().find("\nMESSAGE=INFO: line 0\n"), std::string::npos);

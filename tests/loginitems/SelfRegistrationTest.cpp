@@ -13,6 +13,7 @@
 #include "platform/applevents/AESend.h"
 #include "platform/foundation/LogSinkCapture.h"
 #include "platform/foundation/NSBundle.h"
+#include "platform/foundation/PlatformServices.h"
 #include "systemevents/LoginItemStore.h"
 #include "systemevents/SystemEventsControl.h"
 #include "tests/support/TemporaryUserEnvironment.h"
@@ -27,10 +28,8 @@ class SelfRegistrationTest : public ::testing::Test {
     bundle_ = environment_.root() + "/My Apps/Hushmoor.app";
     std::filesystem::create_directories(bundle_ + "/Contents/MacOS");
     NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundle_));
-    NSSetLogSink(log_);
   }
   void TearDown() override {
-    NSSetLogSink(nullptr);
     NSBundle::setMainBundlePath("");
     ::unsetenv(kSystemEventsFailureVariable);
   }
@@ -66,7 +65,8 @@ class SelfRegistrationTest : public ::testing::Test {
 
   TemporaryUserEnvironment environment_;
   std::string bundle_;
-  std::shared_ptr<CapturingLogSink> log_ = std::make_shared<CapturingLogSink>();
+  std::shared_ptr<LogSinkCapture> log_ = std::make_shared<LogSinkCapture>();
+  ScopedPlatformServices services_{{.logSink = log_}};
 };
 
 TEST_F(SelfRegistrationTest, AFailedReadStopsTheStepAndIsLogged) {

@@ -20,16 +20,12 @@ class RadioSleepGuardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     unsetenv("XDG_STATE_HOME");  // so the record lands in ~/.local/state of `home`
-    NSSetLogSink(log);
-  }
-  void TearDown() override {
-    installWirelessBackend(nullptr);
-    NSSetLogSink(nullptr);
   }
   bool recordExists() const { return std::filesystem::exists(RadioSleepRecord::path()); }
 
   TemporaryUserEnvironment home;
-  std::shared_ptr<CapturingLogSink> log = std::make_shared<CapturingLogSink>();
+  std::shared_ptr<LogSinkCapture> log = std::make_shared<LogSinkCapture>();
+  ScopedPlatformServices services{{.logSink = log}};
 };
 
 struct LaunchCase {  // record "" for none; logged: a pattern of the log lines joined by "\n"
@@ -115,9 +111,8 @@ TEST_F(RadioSleepGuardTest, TheRecordLivesInTheStateFolder) {
 
 // Two nights of the application; the other cases are in the radio-record scenario.
 TEST_F(RadioSleepGuardTest, TheRecordBracketsTheRadioOffAndAnUnusableFolderWarnsOncePerRun) {
-  ScopedSimulatedBackends machine;
-  auto guard = std::make_shared<RadioSleepGuard>(machine.wireless);
-  installWirelessBackend(guard);
+  ScopedSimulatedBackends machine(std::make_shared<PowerSourceSim>(), true);
+  RadioSleepGuard* guard = machine.guard.get();
   std::vector<bool> recordedAtSwitch;
   machine.wireless->setPowerObserver([&](bool) { recordedAtSwitch.push_back(recordExists()); });
   powerConnection =

@@ -1,6 +1,6 @@
-// Wires the Linux backends into the platform seams, and says when logind's
+// Puts the Linux backends in the platform services, and says when logind's
 // delay limit is shorter than the wait before a sleep.
-#include "platform/linux/LinuxMachine.h"
+#include "platform/machine/LinuxMachine.h"
 
 #include <sys/prctl.h>
 
@@ -15,6 +15,7 @@
 #include "platform/corewlan/WirelessRfkill.h"
 #include "platform/foundation/LogSinkJournal.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/PlatformServices.h"
 #include "platform/iokit/PowerSourceLogind.h"
 
 namespace {
@@ -64,13 +65,16 @@ void installLinuxMachine(LinuxMachineOptions options) {
   // One name however the program was started (the command "hushmoor", the
   // menu, the login item's bundle path), so that `journalctl -t` and
   // `pkill -x` find every copy: the journal identifier and the process name.
-  NSSetLogSink(makeJournalLogSink({.identifier = application().applicationName}));
   ::prctl(PR_SET_NAME, application().applicationName.c_str());
-  installWirelessBackend(
-      std::make_shared<RadioSleepGuard>(std::make_shared<WirelessRfkill>(rfkillPaths())));
   PowerSourceLogind::Options power;
   power.logind.who = application().applicationName;
   power.delayLimitObserver = warnAboutLogindDelayLimit;
-  installPowerSource(std::make_shared<PowerSourceLogind>(std::move(power)));
-  installAlertPresenter(makeGtkAlertPresenter());
+  auto guard = std::make_shared<RadioSleepGuard>(std::make_shared<WirelessRfkill>(rfkillPaths()));
+  PlatformServices::exchange({
+      .powerSource = std::make_shared<PowerSourceLogind>(std::move(power)),
+      .wireless = guard,
+      .alertPresenter = makeGtkAlertPresenter(),
+      .logSink = makeJournalLogSink({.identifier = application().applicationName}),
+      .launchStep = [guard] { guard->restoreAfterUnfinishedSleep(); },
+  });
 }

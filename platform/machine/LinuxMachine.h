@@ -19,6 +19,8 @@ struct LinuxMachineOptions {
   std::string sleepWaitSetting;
 };
 
-// Installs the Linux backends. Call once on the main thread, before
-// NSApplicationMain; it does not block.
+// Installs the Linux backends in the platform services (the sleeper and the
+// process exit stay the real defaults), with the radio's guard as the
+// wireless backend and its restore as the launch step. Call once on the main
+// thread, before NSApplicationMain; it does not block.
 void installLinuxMachine(LinuxMachineOptions options);
