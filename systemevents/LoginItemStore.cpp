@@ -190,7 +190,7 @@ bool LoginItemStore::replaceFile(const std::string& file, const gchar* data, gsi
   std::string warning;
   const auto problem = DurableFile::replace(file, folder_ + "/" + kTemporaryPrefix + "XXXXXX",
                                             {data, length}, mode, durable_, &warning);
-  if (problem) *error = *problem;
+  if (problem) *error = problem->description;
   if (!warning.empty()) reportProblem("%s", warning.c_str());
   return !problem;
 }
@@ -203,7 +203,7 @@ bool LoginItemStore::removeAt(std::size_t index, std::string* error) {
   }
   std::string warning;
   if (auto problem = DurableFile::remove(items[index].file, durable_, &warning)) {
-    *error = *problem;
+    *error = problem->description;
     return false;
   }
   if (!warning.empty()) reportProblem("%s", warning.c_str());

@@ -29,7 +29,7 @@ void RadioSleepGuard::restoreAfterUnfinishedSleep() {
   } else if (reading.present && !reading.record) {
     NSLog("WARN (%s:%d): removing %s, which is not a readable record of an unfinished sleep: %s",
           __func__, __LINE__, path, reading.problem);
-    if (auto problem = RadioSleepRecord::remove(path)) reportRecordProblem(*problem);
+    if (auto problem = RadioSleepRecord::remove(path)) reportRecordProblem(problem->description);
   } else if (reading.record) {
     pending_ = reading.record->interfaceName;
     settle();
@@ -47,7 +47,7 @@ bool RadioSleepGuard::setRadioPower(const std::string& bsdName, bool on,
                                   RadioSleepRecord::currentBootId(),
                                   g_get_real_time() / G_USEC_PER_SEC};
     if (auto problem = record.write(RadioSleepRecord::path())) {
-      reportRecordProblem(*problem);
+      reportRecordProblem(problem->description);
     } else {
       pending_ = bsdName;
       written = true;
@@ -132,7 +132,7 @@ void RadioSleepGuard::forget() {
   waiting_ = Waiting::Nothing;
   watchRadios(false);
   if (auto problem = RadioSleepRecord::remove(RadioSleepRecord::path()))
-    reportRecordProblem(*problem);
+    reportRecordProblem(problem->description);
 }
 
 void RadioSleepGuard::watchRadios(bool watch) {

@@ -68,7 +68,7 @@ RadioSleepRecord::Reading RadioSleepRecord::read(const std::string& path) {
   return reading;
 }
 
-std::optional<std::string> RadioSleepRecord::write(const std::string& path) const {
+std::optional<SystemError> RadioSleepRecord::write(const std::string& path) const {
   GKeyFile* keys = g_key_file_new();
   g_key_file_set_string(keys, kGroup, "Interface", interfaceName.c_str());
   g_key_file_set_string(keys, kGroup, "Device", device.c_str());
@@ -81,11 +81,11 @@ std::optional<std::string> RadioSleepRecord::write(const std::string& path) cons
 
   const std::string folder = DurableFile::folderOf(path);
   if (g_mkdir_with_parents(folder.c_str(), 0700) != 0)
-    return DurableFile::posixProblem("cannot create " + folder, errno);
+    return SystemError::fromErrno(errno, "cannot create " + folder);
   return DurableFile::replace(path, path + ".XXXXXX", text, 0600);
 }
 
-std::optional<std::string> RadioSleepRecord::remove(const std::string& path) {
+std::optional<SystemError> RadioSleepRecord::remove(const std::string& path) {
   return DurableFile::remove(path);
 }
 

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/linux/SystemError.h"
+
 struct RadioSleepRecord {
   std::string interfaceName;  // the name the radio was switched by ("en1")
   std::string device;         // the device behind it, in words (see WirelessBackend)
@@ -27,11 +29,11 @@ struct RadioSleepRecord {
   static Reading read(const std::string& path);
   // Writes a temporary file beside `path`, syncs it, renames it into place
   // and syncs the folder (made 0700 when missing). Returns the problem, if any.
-  std::optional<std::string> write(const std::string& path) const;
+  std::optional<SystemError> write(const std::string& path) const;
   // Removes the record (nothing to do when there is none) and syncs the
   // folder. Returns the problem when it could not be removed; a folder that
   // cannot be synced afterwards is only logged.
-  static std::optional<std::string> remove(const std::string& path);
+  static std::optional<SystemError> remove(const std::string& path);
   // Removes the temporary files a write leaves when it is cut short between
   // creating and renaming its file. Only when no write can be under way.
   static void removeTemporaries(const std::string& path);

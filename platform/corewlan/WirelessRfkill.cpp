@@ -34,7 +34,7 @@ bool WirelessRfkill::radioPower(const std::string& bsdName) {
 
 bool WirelessRfkill::setRadioPower(const std::string& bsdName, bool on,
                                    std::shared_ptr<NSError>* error) {
-  RfkillError failure;
+  SystemError failure;
   auto radio = find(bsdName);
   if (!radio) {
     failure = {ENODEV, "No wireless interface " + bsdName + " with a radio switch"};

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/linux/SystemError.h"
+
 // Used by every part that keeps a file of its own: the login-item store, the
 // radio record.
 namespace DurableFile {
@@ -20,23 +22,21 @@ namespace DurableFile {
 // the file system; any thread. Returns the problem, if any: then `file` is as
 // it was. A folder that cannot be synced once the file is in place is no
 // failure: that warning goes to `*warning`, or to NSLog without one.
-std::optional<std::string> replace(const std::string& file, std::string temporaryTemplate,
+std::optional<SystemError> replace(const std::string& file, std::string temporaryTemplate,
                                    std::string_view data, mode_t mode, bool durable = true,
                                    std::string* warning = nullptr);
 
 // Removes `file` (nothing to do when there is none), then syncs its folder
 // unless `durable` is false. Returns the problem when the file could not be
 // removed; a folder that cannot be synced afterwards is no failure, as above.
-std::optional<std::string> remove(const std::string& file, bool durable = true,
+std::optional<SystemError> remove(const std::string& file, bool durable = true,
                                   std::string* warning = nullptr);
 
 // Syncs the folder, so that a rename or a removal in it lasts. Blocks; any
 // thread. Returns the problem, if any.
-std::optional<std::string> syncFolder(const std::string& folder);
+std::optional<SystemError> syncFolder(const std::string& folder);
 
 // The folder part of a path ("." for a bare name).
 std::string folderOf(const std::string& path);
-// "<what>: <the system's text for code>".
-std::string posixProblem(const std::string& what, int code);
 
 }  // namespace DurableFile

@@ -10,16 +10,15 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
   auto registration = std::make_unique<Registration>();
   registration->deliver = std::move(deliver);
   Registration* raw = registration.get();
-  std::string error;
-  bool accessRefused = false;
+  SystemError error;
   registration->logind = LogindSleepInhibitor::start(
       options_.logind, [this, raw](bool goingToSleep) { onSleepSignal(*raw, goingToSleep); },
-      &error, &accessRefused);
-  failureCauses_ = accessRefused ? LogindSleepInhibitor::kAccessRefusedCauses : "";
+      &error);
+  failureCauses_ = error.accessRefused() ? LogindSleepInhibitor::kAccessRefusedCauses : "";
   if (!registration->logind) {
     // The caller only learns "0"; the reason belongs in the log.
     NSLog("WARN (%s:%d): no sleep notifications from systemd-logind: %s", __func__, __LINE__,
-          error);
+          error.description);
     return 0;
   }
   const uint32_t number = ++lastRegistration_;

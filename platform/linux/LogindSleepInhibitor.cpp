@@ -30,14 +30,13 @@ std::string describe(const GError* error) {
 
 std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options options,
                                                                   SleepHandler handler,
-                                                                  std::string* error,
-                                                                  bool* accessRefused) {
+                                                                  SystemError* error) {
   g_autoptr(GError) gerror = nullptr;
   g_autofree char* address = options.busAddress.empty() ? g_dbus_address_get_for_bus_sync(
                                                               G_BUS_TYPE_SYSTEM, nullptr, &gerror)
                                                         : g_strdup(options.busAddress.c_str());
   if (address == nullptr) {
-    if (error) *error = "no system bus: " + describe(gerror);
+    if (error) *error = {EIO, "no system bus: " + describe(gerror)};
     return nullptr;
   }
   // A connection of our own rather than the shared singleton: closing it on
@@ -49,7 +48,7 @@ std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options option
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, &gerror);
   if (connection == nullptr) {
-    if (error) *error = "cannot connect to the system bus: " + describe(gerror);
+    if (error) *error = {EIO, "cannot connect to the system bus: " + describe(gerror)};
     return nullptr;
   }
   g_dbus_connection_set_exit_on_close(connection, FALSE);
@@ -62,7 +61,7 @@ std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options option
   g_autoptr(GDBusMessage) call = self->inhibitCall();
   g_autoptr(GDBusMessage) reply = g_dbus_connection_send_message_with_reply_sync(
       connection, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, &gerror);
-  switch (self->adopt(reply, gerror, error, accessRefused)) {
+  switch (self->adopt(reply, gerror, error)) {
     case Answer::Taken:
       return self;
     case Answer::Busy:
@@ -174,25 +173,25 @@ void LogindSleepInhibitor::onInhibitReply(GObject* connection, GAsyncResult* res
 }
 
 LogindSleepInhibitor::Answer LogindSleepInhibitor::adopt(GDBusMessage* reply, GError* gerror,
-                                                         std::string* error, bool* accessRefused) {
+                                                         SystemError* error) {
   g_autoptr(GError) remoteError = nullptr;
   if (gerror == nullptr && reply != nullptr && g_dbus_message_to_gerror(reply, &remoteError))
     gerror = remoteError;
   if (gerror != nullptr) {
     g_autofree char* remote = g_dbus_error_get_remote_error(gerror);
     g_dbus_error_strip_remote_error(gerror);
-    if (error) *error = "no sleep lock from logind: " + describe(gerror);
+    if (error) *error = {EIO, "no sleep lock from logind: " + describe(gerror)};
     for (const char* name : kAccessErrors) {
-      if (g_strcmp0(remote, name) != 0) continue;
-      if (error) *error += std::string(" (") + kAccessRefusedCauses + ")";
-      if (accessRefused) *accessRefused = true;
+      if (g_strcmp0(remote, name) != 0 || error == nullptr) continue;
+      error->code = EACCES;
+      error->description += std::string(" (") + kAccessRefusedCauses + ")";
     }
     return g_strcmp0(remote, kOperationInProgress) == 0 ? Answer::Busy : Answer::Failed;
   }
   GVariant* body = g_dbus_message_get_body(reply);
   GUnixFDList* fds = g_dbus_message_get_unix_fd_list(reply);
   if (body == nullptr || !g_variant_is_of_type(body, G_VARIANT_TYPE("(h)")) || fds == nullptr) {
-    if (error) *error = "logind answered the lock request without a file descriptor";
+    if (error) *error = {EIO, "logind answered the lock request without a file descriptor"};
     return Answer::Failed;
   }
   gint32 handle = 0;
@@ -203,7 +202,7 @@ LogindSleepInhibitor::Answer LogindSleepInhibitor::adopt(GDBusMessage* reply, GE
   g_autoptr(GError) fdError = nullptr;
   const int fd = g_unix_fd_list_get(fds, handle, &fdError);
   if (fd < 0) {
-    if (error) *error = "cannot take logind's lock fd: " + describe(fdError);
+    if (error) *error = {EIO, "cannot take logind's lock fd: " + describe(fdError)};
     return Answer::Failed;
   }
   lockFd_ = fd;

@@ -20,6 +20,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/linux/SystemError.h"
+
 class LogindSleepInhibitor {
  public:
   // Called on the thread whose GLib main context was the thread default when
@@ -51,13 +53,12 @@ class LogindSleepInhibitor {
   // Connects, subscribes to PrepareForSleep, then takes the lock (in that
   // order, so no announcement falls between the two). Blocks the calling thread
   // for up to a few seconds while logind answers. Nothing when logind cannot be
-  // reached or refuses the lock (*error says why, *accessRefused tells a
-  // refusal for lack of rights); a busy logind is not a refusal: the lock is
+  // reached or refuses the lock (*error says why; its code is EACCES for a
+  // refusal for lack of rights, EIO otherwise); a busy logind is not a refusal: the lock is
   // then asked for again in the background. Must not be called from a thread
   // other than the one that will run the main context.
   static std::unique_ptr<LogindSleepInhibitor> start(Options options, SleepHandler handler,
-                                                     std::string* error = nullptr,
-                                                     bool* accessRefused = nullptr);
+                                                     SystemError* error = nullptr);
   // Cancels a pending request, drops the subscription and the lock and closes
   // the connection. Does not block on logind. Not from inside the handler.
   ~LogindSleepInhibitor();
@@ -80,8 +81,7 @@ class LogindSleepInhibitor {
   enum class Answer { Taken, Busy, Failed };
   LogindSleepInhibitor(Options options, SleepHandler handler, GDBusConnection* connection);
   GDBusMessage* inhibitCall() const;
-  Answer adopt(GDBusMessage* reply, GError* gerror, std::string* error,
-               bool* accessRefused = nullptr);
+  Answer adopt(GDBusMessage* reply, GError* gerror, SystemError* error);
   // Sends a new request unless a lock is held; never waits for the answer.
   void requestLock();
   void cancelRequest();

@@ -69,10 +69,6 @@ std::optional<RfkillDevice> rfkillOfPhy(const fs::path& phyDir) {
   return best;
 }
 
-RfkillError errorFromErrno(int code, const std::string& what) {
-  return RfkillError{code, what + ": " + std::strerror(code)};
-}
-
 }  // namespace
 
 std::optional<RfkillRadio> RfkillRadio::find(const std::string& name, const RfkillPaths& paths) {
@@ -109,32 +105,32 @@ std::optional<RfkillRadio> RfkillRadio::find(const std::string& name, const Rfki
   return chosen;
 }
 
-std::optional<RfkillState> RfkillRadio::state(RfkillError* error) const {
+std::optional<RfkillState> RfkillRadio::state(SystemError* error) const {
   const fs::path dir(rfkillDir_);
   auto soft = readNumber(dir / "soft");
   auto hard = readNumber(dir / "hard");
   if (!soft || !hard) {
     if (error)
-      *error = errorFromErrno(
+      *error = SystemError::fromErrno(
           ENODEV, "Couldn't read the radio state of " + interface_ + " (" + dir.string() + ")");
     return std::nullopt;
   }
   return RfkillState{*soft != 0, *hard != 0};
 }
 
-bool RfkillRadio::setPower(bool on, RfkillError* error) const {
+bool RfkillRadio::setPower(bool on, SystemError* error) const {
   const std::string what =
       std::string("Couldn't switch the radio of ") + interface_ + (on ? " on" : " off");
-  RfkillError stateError;
+  SystemError stateError;
   auto current = state(&stateError);
   if (!current) {
     // The device vanished since it was looked up: the interface went away.
     if (error)
-      *error = errorFromErrno(ENODEV, what + " (rfkill" + std::to_string(index_) + " is gone)");
+      *error = SystemError::fromErrno(ENODEV, what + " (rfkill" + std::to_string(index_) + " is gone)");
     return false;
   }
   if (on && current->hardBlocked) {
-    if (error) *error = errorFromErrno(ERFKILL, what + " (it is blocked by a hardware switch)");
+    if (error) *error = SystemError::fromErrno(ERFKILL, what + " (it is blocked by a hardware switch)");
     return false;
   }
 
@@ -149,7 +145,7 @@ bool RfkillRadio::setPower(bool on, RfkillError* error) const {
   const int fd = ::open(paths_.devicePath.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) {
     const int code = errno;
-    if (error) *error = errorFromErrno(code, what + " (" + paths_.devicePath + ")");
+    if (error) *error = SystemError::fromErrno(code, what + " (" + paths_.devicePath + ")");
     return false;
   }
   ssize_t written;
@@ -159,7 +155,7 @@ bool RfkillRadio::setPower(bool on, RfkillError* error) const {
   const int code = written < 0 ? errno : (written != sizeof event ? EIO : 0);
   ::close(fd);
   if (code != 0) {
-    if (error) *error = errorFromErrno(code, what + " (" + paths_.devicePath + ")");
+    if (error) *error = SystemError::fromErrno(code, what + " (" + paths_.devicePath + ")");
     return false;
   }
   return true;

@@ -7,15 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/linux/SystemError.h"
+
 struct RfkillPaths {
   std::string sysfsRoot = "/sys";
   std::string devicePath = "/dev/rfkill";
-};
-
-// A failed read or change: the errno value and a sentence a user can act on.
-struct RfkillError {
-  int code = 0;
-  std::string description;
 };
 
 struct RfkillState {
@@ -37,11 +33,11 @@ class RfkillRadio {
   uint32_t rfkillIndex() const { return index_; }
 
   // Reads the current block state from sysfs; fails when the device is gone.
-  std::optional<RfkillState> state(RfkillError* error = nullptr) const;
+  std::optional<RfkillState> state(SystemError* error = nullptr) const;
   // Asks the kernel to block (off) or unblock (on) the radio. Switching on a
   // hard-blocked radio fails with ERFKILL, since the kernel would accept the
   // request and leave the radio dead.
-  bool setPower(bool on, RfkillError* error = nullptr) const;
+  bool setPower(bool on, SystemError* error = nullptr) const;
 
  private:
   RfkillRadio(std::string interface, uint32_t index, std::string rfkillDir, RfkillPaths paths)

@@ -92,13 +92,12 @@ class LogindTest : public ::testing::Test {
 TEST_F(LogindTest, AStartRefusedByLogindFailsWithItsReasonAndLeavesNoLock) {
   // One refusal only: a retry would have succeeded and left a lock behind.
   logind_->failInhibit("org.freedesktop.DBus.Error.AccessDenied", 1);
-  std::string error;
-  bool accessRefused = false;
-  EXPECT_FALSE(LogindSleepInhibitor::start(options(), nullptr, &error, &accessRefused));
-  EXPECT_NE(error.find("refused by the test"), std::string::npos) << error;
+  SystemError error;
+  EXPECT_FALSE(LogindSleepInhibitor::start(options(), nullptr, &error));
+  EXPECT_NE(error.description.find("refused by the test"), std::string::npos) << error.description;
   // Refused for lack of rights: the log and the panel name the likely causes.
-  EXPECT_TRUE(accessRefused &&
-              error.find(LogindSleepInhibitor::kAccessRefusedCauses) != error.npos);
+  EXPECT_TRUE(error.accessRefused() &&
+              error.description.find(LogindSleepInhibitor::kAccessRefusedCauses) != std::string::npos);
   PowerSourceLogind power({options(), nullptr});
   logind_->failInhibit("org.freedesktop.DBus.Error.AccessDenied", 1);
   EXPECT_EQ(power.registerForSystemPower(nullptr), 0u);

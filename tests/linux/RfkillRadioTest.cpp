@@ -38,7 +38,7 @@ TEST(RfkillRadio, AHardBlockedRadioReadsOffAndIsNeverSwitchedOn) {
   sys.setBlocks("phy0", 7, false, true);
   auto radio = RfkillRadio::find("wlan0", sys.paths());
   EXPECT_FALSE(radio->state()->on());
-  RfkillError error;
+  SystemError error;
   EXPECT_FALSE(radio->setPower(true, &error));
   EXPECT_EQ(error.code, ERFKILL);
   EXPECT_EQ(sys.takeWritten(), std::vector<unsigned char>());
@@ -63,7 +63,7 @@ TEST(RfkillRadio, FailuresCarryErrnoAndSayWhat) {
     if (*device) paths.devicePath = device;
     auto radio = RfkillRadio::find("wlan0", paths);
     if (!*device) fs::remove_all(sys.phyDir("phy0") / "rfkill0");
-    RfkillError error;
+    SystemError error;
     EXPECT_FALSE(radio->setPower(false, &error));
     EXPECT_EQ(error.code, code);
     EXPECT_NE(error.description.find(text), std::string::npos) << error.description;
