@@ -127,7 +127,7 @@ bool LoginItemStore::append(const std::string& path, bool hidden, std::string* e
     if ((renumber || item.order == kUnordered) && !giveOrder(item.file, ++order, error))
       return false;
   }
-  return writeItemForTesting(path, hidden, order + 1, error);
+  return writeItem(path, hidden, order + 1, error);
 }
 
 bool LoginItemStore::giveOrder(const std::string& file, std::int64_t order, std::string* error) {
@@ -146,8 +146,8 @@ bool LoginItemStore::giveOrder(const std::string& file, std::int64_t order, std:
   return replaceFile(file, data, length, st.st_mode & 07777, error);
 }
 
-bool LoginItemStore::writeItemForTesting(const std::string& path, bool hidden, std::int64_t order,
-                                         std::string* error) {
+bool LoginItemStore::writeItem(const std::string& path, bool hidden, std::int64_t order,
+                               std::string* error) {
   if (!g_utf8_validate(path.c_str(), static_cast<gssize>(path.size()), nullptr)) {
     *error = "the path is not UTF-8";
     return false;

@@ -44,10 +44,10 @@ class LoginItemStore {
   // An entry without an order (hand-made or older) first gets the order of
   // its place, so the new item comes after it.
   bool append(const std::string& path, bool hidden, std::string* error);
-  // Writes an item with a given order, without reading the list first; for
-  // filling a store quickly in tests and benchmarks.
-  bool writeItemForTesting(const std::string& path, bool hidden, std::int64_t order,
-                           std::string* error);
+  // Writes an item with a given order, without reading the list first:
+  // append's last step, and the quick way to fill a store in tests and
+  // benchmarks.
+  bool writeItem(const std::string& path, bool hidden, std::int64_t order, std::string* error);
   // Removes the item at a 0-based index of list(); false when there is none
   // or it cannot be removed.
   bool removeAt(std::size_t index, std::string* error);

@@ -48,7 +48,7 @@ struct SimulatedPlatform {
     NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundle));
     std::string error;
     if (!systemevents::LoginItemStore(user.autostartFolder(), false)
-             .writeItemForTesting(bundle, false, 1'000'000, &error))
+             .writeItem(bundle, false, 1'000'000, &error))
       std::fprintf(stderr, "cannot list the bundle: %s\n", error.c_str());
     services.emplace(PlatformServices{
         .powerSource = power,
@@ -117,7 +117,7 @@ void BM_LaunchToAttached(benchmark::State& state) {
     systemevents::LoginItemStore store(platform.user.autostartFolder(), false);
     std::string error;
     for (int64_t i = 0; i < items; ++i) {
-      if (!store.writeItemForTesting("/usr/share/apps/Item " + std::to_string(i) + ".app", false,
+      if (!store.writeItem("/usr/share/apps/Item " + std::to_string(i) + ".app", false,
                                      i + 1, &error)) {
         state.SkipWithError(error.c_str());
         return;
@@ -168,7 +168,7 @@ void BM_LaunchRemovingCopycats(benchmark::State& state) {
     systemevents::LoginItemStore store(platform.user.autostartFolder(), false);
     std::string error;
     for (int64_t i = 0; i < copycats; ++i)
-      store.writeItemForTesting("/Volumes/Disk " + std::to_string(i) + "/Hushmoor.app", false,
+      store.writeItem("/Volumes/Disk " + std::to_string(i) + "/Hushmoor.app", false,
                                 i + 1, &error);
     Controller controller;
     controller.init();

@@ -356,17 +356,6 @@ OSErr AEPutAttributePtr(AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescT
   });
 }
 
-OSErr AEGetAttributeDesc(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
-                         DescType desiredType, AEDesc* result) {
-  if (theAppleEvent == nullptr || result == nullptr) return paramErr;
-  *result = nullDescriptor;
-  if (theAppleEvent->descriptorType != typeAppleEvent || theAppleEvent->dataHandle == nullptr)
-    return errAENotAppleEvent;
-  const AEDesc* found = findKeyed(theAppleEvent->dataHandle->attributes, theAEKeyword);
-  if (found == nullptr) return errAEDescNotFound;
-  return AECoerceDesc(found, desiredType, result);
-}
-
 OSErr AEGetAttributePtr(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
                         DescType desiredType, DescType* actualType, void* dataPtr, Size maximumSize,
                         Size* actualSize) {

@@ -49,7 +49,6 @@ inline constexpr DescType typeProcessSerialNumber = FOUR_CHAR_CODE("psn ");
 // Keywords of parameters and attributes.
 inline constexpr AEKeyword keyDirectObject = FOUR_CHAR_CODE("----");
 inline constexpr AEKeyword keyErrorNumber = FOUR_CHAR_CODE("errn");
-inline constexpr AEKeyword keyErrorString = FOUR_CHAR_CODE("errs");
 inline constexpr AEKeyword keyEventClassAttr = FOUR_CHAR_CODE("evcl");
 inline constexpr AEKeyword keyEventIDAttr = FOUR_CHAR_CODE("evid");
 inline constexpr AEKeyword keyAddressAttr = FOUR_CHAR_CODE("addr");
@@ -96,11 +95,8 @@ enum : OSStatus {
   errAEDescNotFound = -1701,
   errAECorruptData = -1702,
   errAEWrongDataType = -1703,
-  errAENotAEDesc = -1704,
-  errAEBadListItem = -1705,
   errAENotAppleEvent = -1707,
   errAEEventNotHandled = -1708,
-  errAEReplyNotValid = -1709,
   errAEUnknownSendMode = -1710,
   errAETimeout = -1712,
   errAEUnknownAddressType = -1716,
@@ -156,8 +152,6 @@ OSErr AEPutAttributeDesc(AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
                          const AEDesc* theAEDesc);
 OSErr AEPutAttributePtr(AppleEvent* theAppleEvent, AEKeyword theAEKeyword, DescType typeCode,
                         const void* dataPtr, Size dataSize);
-OSErr AEGetAttributeDesc(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
-                         DescType desiredType, AEDesc* result);
 OSErr AEGetAttributePtr(const AppleEvent* theAppleEvent, AEKeyword theAEKeyword,
                         DescType desiredType, DescType* actualType, void* dataPtr, Size maximumSize,
                         Size* actualSize);

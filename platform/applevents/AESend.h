@@ -7,7 +7,6 @@ enum : AESendMode {
   kAENoReply = 0x00000001,
   kAEQueueReply = 0x00000002,
   kAEWaitReply = 0x00000003,
-  kAENeverInteract = 0x00000010,
 };
 
 inline constexpr long kAEDefaultTimeout = -1;  // 3600 ticks, one minute

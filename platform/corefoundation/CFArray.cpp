@@ -38,14 +38,6 @@ CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex capacity,
   return array;
 }
 
-CFArrayRef CFArrayCreate(CFAllocatorRef allocator, const void** values, CFIndex count,
-                         const CFArrayCallBacks* callBacks) {
-  CFMutableArrayRef array = CFArrayCreateMutable(allocator, count, callBacks);
-  if (array == nullptr) return nullptr;
-  for (CFIndex i = 0; i < count; ++i) CFArrayAppendValue(array, values[i]);
-  return array;
-}
-
 void CFArrayAppendValue(CFMutableArrayRef array, const void* value) {
   if (array->retainsValues_) CFRetain(static_cast<CFTypeRef>(value));
   array->values_.push_back(value);

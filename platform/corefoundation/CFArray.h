@@ -19,8 +19,6 @@ class CFArray final : public CFObject {
 
  private:
   friend CFArray* CFArrayCreateMutable(CFAllocatorRef, CFIndex, const CFArrayCallBacks*);
-  friend const CFArray* CFArrayCreate(CFAllocatorRef, const void**, CFIndex,
-                                      const CFArrayCallBacks*);
   friend void CFArrayAppendValue(CFArray*, const void*);
   friend CFIndex CFArrayGetCount(const CFArray*);
   friend const void* CFArrayGetValueAtIndex(const CFArray*, CFIndex);
@@ -36,8 +34,6 @@ using CFMutableArrayRef = CFArray*;
 // Both return NULL when memory runs out.
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef allocator, CFIndex capacity,
                                        const CFArrayCallBacks* callBacks);
-CFArrayRef CFArrayCreate(CFAllocatorRef allocator, const void** values, CFIndex count,
-                         const CFArrayCallBacks* callBacks);
 void CFArrayAppendValue(CFMutableArrayRef array, const void* value);
 CFIndex CFArrayGetCount(CFArrayRef array);
 // An index outside the array aborts: it is a programming error.

@@ -33,12 +33,3 @@ Boolean CFEqual(CFTypeRef a, CFTypeRef b) {
   return a == b || (a->typeID() == b->typeID() && a->equals(*b));
 }
 
-CFHashCode CFHash(CFTypeRef object) {
-  if (object == nullptr) nullObject("CFHash");
-  return object->hash();
-}
-
-CFTypeID CFGetTypeID(CFTypeRef object) {
-  if (object == nullptr) nullObject("CFGetTypeID");
-  return object->typeID();
-}

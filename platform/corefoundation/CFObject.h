@@ -10,7 +10,6 @@
 
 using CFIndex = long;
 using CFTypeID = unsigned long;
-using CFHashCode = unsigned long;
 // Allocators are accepted for the familiar signatures; only the default exists.
 using CFAllocatorRef = const void*;
 inline constexpr CFAllocatorRef kCFAllocatorDefault = nullptr;
@@ -22,7 +21,6 @@ class CFObject {
 
   virtual CFTypeID typeID() const = 0;
   virtual bool equals(const CFObject& other) const { return this == &other; }
-  virtual CFHashCode hash() const { return reinterpret_cast<CFHashCode>(this); }
 
  protected:
   CFObject() = default;
@@ -47,8 +45,6 @@ CFTypeRef CFRetain(CFTypeRef object);
 void CFRelease(CFTypeRef object);
 CFIndex CFGetRetainCount(CFTypeRef object);
 Boolean CFEqual(CFTypeRef a, CFTypeRef b);
-CFHashCode CFHash(CFTypeRef object);
-CFTypeID CFGetTypeID(CFTypeRef object);
 
 enum : CFTypeID {
   kCFBooleanTypeID = 21,

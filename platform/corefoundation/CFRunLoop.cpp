@@ -119,10 +119,6 @@ void CFRunLoopRun() {
   }
 }
 
-void CFRunLoopStop(CFRunLoopRef rl) {
-  if (rl != nullptr && !rl->running.empty()) g_main_loop_quit(rl->running.back());
-}
-
 CFRunLoopSourceRef CFRunLoopSourceCreateWithHandler(std::function<void()> perform, long order) {
   auto* source = new __CFRunLoopSource;
   source->perform = std::move(perform);

@@ -24,11 +24,10 @@ void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMod
 void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
 bool CFRunLoopContainsSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
 
-// Runs the loop until CFRunLoopStop. An exception a source's perform lets out
+// Runs the loop until the process ends. An exception a source's perform lets out
 // stops the loop and is rethrown here (it must not unwind through GLib); one
 // let out while no CFRunLoopRun is active is rethrown by the next one.
 void CFRunLoopRun();
-void CFRunLoopStop(CFRunLoopRef rl);
 
 // Sources for owners inside the platform (they are not part of the application's
 // interface). `perform` runs on the loop's thread once per signal; a signal

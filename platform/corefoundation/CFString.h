@@ -14,7 +14,6 @@ class CFString final : public CFObject {
   bool equals(const CFObject& other) const override {
     return text_ == static_cast<const CFString&>(other).text_;
   }
-  CFHashCode hash() const override { return std::hash<std::string>{}(text_); }
 
   static const CFString* create(std::string_view text) { return new CFString(std::string(text)); }
   static const CFString* constant(std::string_view text);

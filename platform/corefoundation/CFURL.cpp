@@ -33,12 +33,6 @@ CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef, const UInt8* bu
       isDirectory != 0);
 }
 
-CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef filePath, CFURLPathStyle,
-                                       Boolean isDirectory) {
-  if (filePath == nullptr) return nullptr;
-  return CFURL::createWithPath(filePath->utf8(), isDirectory != 0);
-}
-
 Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean, UInt8* buffer,
                                          CFIndex maxBufferLength) {
   if (url == nullptr || buffer == nullptr || maxBufferLength <= 0) return false;
@@ -48,9 +42,3 @@ Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean, UInt8* buffer,
   return true;
 }
 
-CFStringRef CFURLCopyFileSystemPath(CFURLRef url, CFURLPathStyle) {
-  if (url == nullptr) return nullptr;
-  return CFStringCreateWithCString(kCFAllocatorDefault, url->path().c_str(), kCFStringEncodingUTF8);
-}
-
-Boolean CFURLHasDirectoryPath(CFURLRef url) { return url != nullptr && url->isDirectory(); }

@@ -13,7 +13,6 @@ class CFURL final : public CFObject {
   bool isDirectory() const { return isDirectory_; }
   CFTypeID typeID() const override { return kCFURLTypeID; }
   bool equals(const CFObject& other) const override;
-  CFHashCode hash() const override { return std::hash<std::string>{}(path_); }
 
   // NULL for an empty path or one holding a NUL byte; a relative path is taken
   // against the current folder.
@@ -27,15 +26,8 @@ class CFURL final : public CFObject {
 
 using CFURLRef = const CFURL*;
 
-enum CFURLPathStyle { kCFURLPOSIXPathStyle = 0 };
-
 CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef allocator, const UInt8* buffer,
                                                  CFIndex bufferLength, Boolean isDirectory);
-CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef allocator, CFStringRef filePath,
-                                       CFURLPathStyle pathStyle, Boolean isDirectory);
 // Writes the path and a terminating NUL; false when it does not fit.
 Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean resolveAgainstBase, UInt8* buffer,
                                          CFIndex maxBufferLength);
-// The path as a new string (NULL when the bytes are not UTF-8); release it.
-CFStringRef CFURLCopyFileSystemPath(CFURLRef url, CFURLPathStyle pathStyle);
-Boolean CFURLHasDirectoryPath(CFURLRef url);

@@ -21,7 +21,6 @@ bool WirelessBackendSim::radioPower(const std::string& bsdName) {
 
 bool WirelessBackendSim::setRadioPower(const std::string& bsdName, bool on,
                                              std::shared_ptr<NSError>* error) {
-  ++powerRequests_;
   std::shared_ptr<NSError> failure;
   if (!hasInterface(bsdName))
     failure = posixError(ENODEV);

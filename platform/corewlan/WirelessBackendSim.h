@@ -25,7 +25,6 @@ class WirelessBackendSim : public WirelessBackend {
   void setFailPowerOn(bool fail) { failOn_ = fail; }
   bool present() const { return present_; }
   bool radio() const { return radioOn_; }
-  int powerRequests() const { return powerRequests_; }
 
   bool hasInterface(const std::string& bsdName) override;
   bool radioPower(const std::string& bsdName) override;
@@ -37,7 +36,6 @@ class WirelessBackendSim : public WirelessBackend {
   bool radioOn_ = true;
   bool failOff_ = false;
   bool failOn_ = false;
-  int powerRequests_ = 0;
   PowerObserver observer_;
   RadioChangeHandler changed_;
 };

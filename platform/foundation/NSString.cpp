@@ -80,10 +80,6 @@ std::vector<NSString> NSString::componentsSeparatedByString(const NSString& sepa
   return parts;
 }
 
-NSString NSString::substringWithRange(NSRange range) const {
-  return NSString(units_.substr(range.location, range.length));
-}
-
 NSString NSString::stringByAppendingString(const NSString& tail) const {
   return NSString(units_ + tail.units_);
 }

@@ -40,7 +40,6 @@ class NSString {
   }
 
   std::size_t length() const { return units_.size(); }
-  unichar characterAtIndex(std::size_t index) const { return units_.at(index); }
   const std::u16string& characters() const { return units_; }
 
   // The text as UTF-8; an unpaired surrogate is written as U+FFFD.
@@ -52,7 +51,6 @@ class NSString {
   // Literal, case-sensitive search by code unit. An empty needle is never found.
   NSRange rangeOfString(const NSString& needle) const;
   std::vector<NSString> componentsSeparatedByString(const NSString& separator) const;
-  NSString substringWithRange(NSRange range) const;
   NSString stringByAppendingString(const NSString& tail) const;
   bool hasSuffix(const NSString& suffix) const;
 

@@ -144,10 +144,6 @@ std::optional<NSDefaultsValue> NSUserDefaults::lookUp(const std::string& key) {
   return std::nullopt;
 }
 
-std::optional<NSDefaultsValue> NSUserDefaults::objectForKey(const std::string& key) {
-  return lookUp(key);
-}
-
 long NSUserDefaults::integerForKey(const std::string& key) {
   const auto value = lookUp(key);
   if (!value) return 0;

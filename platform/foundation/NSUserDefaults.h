@@ -32,7 +32,6 @@ class NSUserDefaults {
   // 0 / NO when no domain has the key or its value is not a number or boolean.
   long integerForKey(const std::string& key);
   bool boolForKey(const std::string& key);
-  std::optional<NSDefaultsValue> objectForKey(const std::string& key);
 
   // Changes the application domain; the change is seen at once in this
   // process and written to disk by synchronize.

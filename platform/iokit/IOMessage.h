@@ -5,6 +5,5 @@
 
 inline constexpr uint32_t kIOMessageCanSystemSleep = 0xE0000270;
 inline constexpr uint32_t kIOMessageSystemWillSleep = 0xE0000280;
-inline constexpr uint32_t kIOMessageSystemWillNotSleep = 0xE0000290;
 inline constexpr uint32_t kIOMessageSystemHasPoweredOn = 0xE0000300;
 inline constexpr uint32_t kIOMessageSystemWillPowerOn = 0xE0000320;

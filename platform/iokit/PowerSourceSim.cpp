@@ -18,12 +18,6 @@ intptr_t PowerSourceSim::post(uint32_t messageType) {
   return id;
 }
 
-size_t PowerSourceSim::unacknowledgedCount() const {
-  size_t count = 0;
-  for (const auto& [number, registration] : registrations_) count += registration.awaiting.size();
-  return count;
-}
-
 uint32_t PowerSourceSim::registerForSystemPower(Delivery deliver) {
   if (!registrationSucceeds_ || !deliver) return 0;
   const uint32_t number = nextRegistration_++;

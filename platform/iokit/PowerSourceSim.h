@@ -31,8 +31,6 @@ class PowerSourceSim : public PowerSource {
   intptr_t post(uint32_t messageType);
 
   size_t registrationCount() const { return registrations_.size(); }
-  // Notifications posted but not yet acknowledged (of live registrations).
-  size_t unacknowledgedCount() const;
   const std::vector<uint32_t>& acknowledgedCodes() const { return acknowledged_; }
 
   uint32_t registerForSystemPower(Delivery deliver) override;

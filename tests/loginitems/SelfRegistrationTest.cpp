@@ -43,7 +43,7 @@ class SelfRegistrationTest : public ::testing::Test {
       std::string path = items[i] == "@" ? bundle_ : items[i];
       const bool hidden = path.back() == '!';
       if (hidden) path.pop_back();
-      ASSERT_TRUE(store.writeItemForTesting(path, hidden, std::int64_t(i + 1), &error)) << error;
+      ASSERT_TRUE(store.writeItem(path, hidden, std::int64_t(i + 1), &error)) << error;
     }
   }
   Lines items() const {
