@@ -1,8 +1,10 @@
-// Setting up the simulated machine's home.
+// Setting up a private home, and putting everything back.
 #include "sim/SimHome.h"
 
 #include <glib.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -28,7 +30,8 @@ SimHome::SimHome(const std::optional<std::string>& folder) {
     path_ = fs::canonical(*folder).string();
   } else {
     GError* error = nullptr;
-    gchar* made = g_dir_make_tmp("hushmoor-sim-XXXXXX", &error);
+    // A space in it, as users' folders have.
+    gchar* made = g_dir_make_tmp("hushmoor sim XXXXXX", &error);
     if (made == nullptr) {
       std::string reason = error->message;
       g_error_free(error);
@@ -58,20 +61,47 @@ SimHome::SimHome(const std::optional<std::string>& folder) {
     runtime = shortRuntime_;
   }
   makeFolder(runtime);
+  runtime_ = runtime;
   makeFolder(bundlePath() + "/Contents/MacOS");
-  setenv("HOME", path_.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (path_ + "/.config").c_str(), 1);
-  setenv("XDG_DATA_HOME", (path_ + "/.local/share").c_str(), 1);
+  set("HOME", path_);
+  set("XDG_CONFIG_HOME", configFolder());
+  set("XDG_DATA_HOME", path_ + "/.local/share");
   // The record of a radio switched off for a sleep stays in the run's home.
-  setenv("XDG_STATE_HOME", (path_ + "/.local/state").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  set("XDG_STATE_HOME", path_ + "/.local/state");
+  set("XDG_RUNTIME_DIR", runtime);
   // A System Events left behind by a run that crashed quits on its own; the
-  // simulator stops the one it used when it ends.
-  setenv(kSystemEventsIdleQuitVariable, "60", 1);
+  // home stops the one it used when it goes.
+  set(kSystemEventsIdleQuitVariable, "60");
+  saved_.emplace_back(kSystemEventsFailureVariable, std::nullopt);
   unsetenv(kSystemEventsFailureVariable);
 }
 
+void SimHome::set(const char* name, const std::string& value) {
+  const char* old = std::getenv(name);
+  saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+  setenv(name, value.c_str(), 1);
+}
+
+bool SimHome::stopSystemEvents() {
+  ProcessSerialNumber psn;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (SystemEventsFindRunning(&psn) != noErr) return true;
+    const auto pid = static_cast<pid_t>(psn.lowLongOfPSN);
+    if (pid == getpid()) return false;  // a test that serves 'sevs' itself
+    if (!SystemEventsQuitAndWait(psn, 5000)) kill(pid, SIGKILL);
+  }
+  return SystemEventsFindRunning(&psn) != noErr;
+}
+
 SimHome::~SimHome() {
+  stopSystemEvents();
+  // In reverse, so a variable set twice gets its first value back.
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    if (it->second)
+      setenv(it->first.c_str(), it->second->c_str(), 1);
+    else
+      unsetenv(it->first.c_str());
+  }
   std::error_code ignored;
   if (!shortRuntime_.empty()) fs::remove_all(shortRuntime_, ignored);
   if (temporary_) fs::remove_all(path_, ignored);

@@ -25,6 +25,7 @@
 #include "platform/foundation/PlatformServices.h"
 #include "platform/foundation/SleeperSim.h"
 #include "platform/iokit/PowerSourceSim.h"
+#include "sim/SimHome.h"
 #include "systemevents/SystemEventsControl.h"
 
 namespace {
@@ -61,17 +62,6 @@ constexpr long kFeederOrder = 100;
 // application that may not be sent events.
 constexpr OSStatus kRefusedStatus = -1743;
 
-// Stops the System Events of the run's runtime folder, if one runs; true when
-// none is left.
-bool stopSystemEvents() {
-  ProcessSerialNumber psn;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    if (SystemEventsFindRunning(&psn) != noErr) return true;
-    if (!SystemEventsQuitAndWait(psn, 5000)) kill(static_cast<pid_t>(psn.lowLongOfPSN), SIGKILL);
-  }
-  return SystemEventsFindRunning(&psn) != noErr;
-}
-
 }  // namespace
 
 std::string oneLine(std::string text) {
@@ -92,45 +82,35 @@ SimulatedMachine::SimulatedMachine(std::ostream& out, std::string home, std::str
       home_(std::move(home)),
       bundlePath_(std::move(bundlePath)),
       bundleIdentifier_(NSLoadMainInterface().bundleIdentifier),
-      power_(std::make_shared<PowerSourceSim>()),
-      wireless_(std::make_shared<WirelessBackendSim>()),
-      alerts_(std::make_shared<AlertPresenterSim>()),
-      sleeper_(std::make_shared<SleeperSim>()) {
-  power_->setAcknowledgementObserver([this](uint32_t code) {
+      backends_(std::make_shared<PowerSourceSim>(), false, std::make_shared<LineLogSink>(out_),
+                std::make_shared<LaunchExit>(out_)) {
+  backends_.power->setAcknowledgementObserver([this](uint32_t code) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", code);
     out_ << "ack: " << text << '\n';
   });
-  wireless_->setPowerObserver(
+  backends_.wireless->setPowerObserver(
       [this](bool on) { out_ << "radio: " << (on ? "on" : "off") << '\n'; });
-  alerts_->setPanelObserver([this](const AlertPanel& panel, const NSString& button) {
+  backends_.alerts->setPanelObserver([this](const AlertPanel& panel, const NSString& button) {
     out_ << "panel: " << oneLine(panel.title.UTF8String()) << " | "
          << oneLine(panel.message.UTF8String()) << " | " << button.UTF8String() << '\n';
   });
-  sleeper_->setSleepObserver([this](unsigned int asked, unsigned int waited) {
+  backends_.sleeper->setSleepObserver([this](unsigned int asked, unsigned int waited) {
     out_ << "wait: " << waited;
     if (waited != asked) out_ << " of " << asked << " (the system sleeps without waiting longer)";
     out_ << '\n';
   });
   // logind's own default: it waits at most 5 s for the answers to a will-sleep.
-  power_->setDelayLimit(std::chrono::seconds(5));
+  backends_.power->setDelayLimit(std::chrono::seconds(5));
 
-  services_.emplace(PlatformServices{
-      .powerSource = power_,
-      .wireless = wireless_,
-      .sleeper = sleeper_,
-      .alertPresenter = alerts_,
-      .processExit = std::make_shared<LaunchExit>(out_),
-      .logSink = std::make_shared<LineLogSink>(out_),
-  });
   // The build tree's System Events, never one installed for the user.
   LSSetApplicationSearchFoldersForTesting({HUSHMOOR_SIM_APPLICATIONS_DIR});
 }
 
 SimulatedMachine::~SimulatedMachine() {
-  if (!stopSystemEvents()) std::fprintf(stderr, "hushmoor-sim: System Events did not stop\n");
+  if (!SimHome::stopSystemEvents())
+    std::fprintf(stderr, "hushmoor-sim: System Events did not stop\n");
   LSSetApplicationSearchFoldersForTesting({});
-  services_.reset();
   NSBundle::setMainBundlePath("");
   NSUserDefaults::resetStandardUserDefaults();
 }
@@ -159,7 +139,7 @@ void SimulatedMachine::launch(const SimCommand& command) {
 
   NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));
   // Each process has its own guard of the radio, as LinuxMachine installs.
-  auto guard = std::make_shared<RadioSleepGuard>(wireless_);
+  auto guard = std::make_shared<RadioSleepGuard>(backends_.wireless);
   PlatformServices process = PlatformServices::current();
   process.wireless = guard;
   process.launchStep = [guard] { guard->restoreAfterUnfinishedSleep(); };
@@ -223,35 +203,35 @@ void SimulatedMachine::execute(const SimCommand& command) {
   using K = SimCommand::Kind;
   switch (command.kind) {
     case K::WifiOn:
-      wireless_->setHardware(true, true);
+      backends_.wireless->setHardware(true, true);
       break;
     case K::WifiOff:
-      wireless_->setHardware(true, false);
+      backends_.wireless->setHardware(true, false);
       break;
     case K::WifiAbsent:
-      wireless_->setPresent(false);
+      backends_.wireless->setPresent(false);
       break;
     case K::WifiFailOff:
-      wireless_->setFailPowerOff(true);
+      backends_.wireless->setFailPowerOff(true);
       break;
     case K::WifiFailOn:
-      wireless_->setFailPowerOn(true);
+      backends_.wireless->setFailPowerOn(true);
       break;
     case K::WifiOk:
-      wireless_->setFailPowerOff(false);
-      wireless_->setFailPowerOn(false);
+      backends_.wireless->setFailPowerOff(false);
+      backends_.wireless->setFailPowerOn(false);
       break;
     case K::RegistrationFail:
-      power_->setRegistrationSucceeds(false);
+      backends_.power->setRegistrationSucceeds(false);
       break;
     case K::RegistrationOk:
-      power_->setRegistrationSucceeds(true);
+      backends_.power->setRegistrationSucceeds(true);
       break;
     case K::PowerDelayLimit:
       if (command.index < 0)
-        power_->setDelayLimit(std::nullopt);
+        backends_.power->setDelayLimit(std::nullopt);
       else
-        power_->setDelayLimit(std::chrono::seconds(command.index));
+        backends_.power->setDelayLimit(std::chrono::seconds(command.index));
       break;
     case K::Record:
       reportRecord();
@@ -277,7 +257,7 @@ void SimulatedMachine::execute(const SimCommand& command) {
       break;
     }
     case K::Notify:
-      power_->post(command.messageType);
+      backends_.power->post(command.messageType);
       break;
     case K::Quit:
       if (running_) NSApp->terminate(nullptr);
@@ -373,7 +353,7 @@ void SimulatedMachine::systemEventsCommand(const SimCommand& command) {
   ProcessSerialNumber psn;
   const bool running = SystemEventsFindRunning(&psn) == noErr;
   if (command.kind == K::SystemEventsStop) {
-    if (running && !stopSystemEvents()) fail(command, "System Events did not stop");
+    if (running && !SimHome::stopSystemEvents()) fail(command, "System Events did not stop");
     return;
   }
   const OSStatus status = command.kind == K::SystemEventsFail ? kRefusedStatus : noErr;

@@ -6,18 +6,13 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "platform/foundation/PlatformServices.h"
+#include "platform/machine/ScopedSimulatedBackends.h"
 #include "sim/SimScript.h"
 
-class PowerSourceSim;
-class WirelessBackendSim;
-class AlertPresenterSim;
-class SleeperSim;
 typedef struct __CFRunLoopSource* CFRunLoopSourceRef;
 
 class SimulatedMachine {
@@ -38,8 +33,8 @@ class SimulatedMachine {
   // Whether each command is written as "> COMMAND" before the events it causes.
   void setEcho(bool echo) { echo_ = echo; }
 
-  PowerSourceSim& power() { return *power_; }
-  WirelessBackendSim& wireless() { return *wireless_; }
+  PowerSourceSim& power() { return *backends_.power; }
+  WirelessBackendSim& wireless() { return *backends_.wireless; }
 
  private:
   void execute(const SimCommand& command);
@@ -59,11 +54,7 @@ class SimulatedMachine {
   std::string home_;
   std::string bundlePath_;
   std::string bundleIdentifier_;
-  std::shared_ptr<PowerSourceSim> power_;
-  std::shared_ptr<WirelessBackendSim> wireless_;
-  std::shared_ptr<AlertPresenterSim> alerts_;
-  std::shared_ptr<SleeperSim> sleeper_;
-  std::optional<ScopedPlatformServices> services_;
+  ScopedSimulatedBackends backends_;
 
   const std::vector<SimCommand>* script_ = nullptr;
   size_t next_ = 0;

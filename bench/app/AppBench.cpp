@@ -117,8 +117,8 @@ void BM_LaunchToAttached(benchmark::State& state) {
     systemevents::LoginItemStore store(platform.user.autostartFolder(), false);
     std::string error;
     for (int64_t i = 0; i < items; ++i) {
-      if (!store.writeItem("/usr/share/apps/Item " + std::to_string(i) + ".app", false,
-                                     i + 1, &error)) {
+      if (!store.writeItem("/usr/share/apps/Item " + std::to_string(i) + ".app", false, i + 1,
+                           &error)) {
         state.SkipWithError(error.c_str());
         return;
       }
@@ -168,8 +168,7 @@ void BM_LaunchRemovingCopycats(benchmark::State& state) {
     systemevents::LoginItemStore store(platform.user.autostartFolder(), false);
     std::string error;
     for (int64_t i = 0; i < copycats; ++i)
-      store.writeItem("/Volumes/Disk " + std::to_string(i) + "/Hushmoor.app", false,
-                                i + 1, &error);
+      store.writeItem("/Volumes/Disk " + std::to_string(i) + "/Hushmoor.app", false, i + 1, &error);
     Controller controller;
     controller.init();
     state.ResumeTiming();

@@ -16,8 +16,8 @@ void BM_CopyLoginItems(benchmark::State& state) {
   systemevents::LoginItemStore store(environment.autostartFolder(), false);
   std::string error;
   for (int64_t i = 0; i < state.range(0); ++i) {
-    if (!store.writeItem("/Applications/Item " + std::to_string(i) + ".app", i % 2 == 0,
-                                   i + 1, &error)) {
+    if (!store.writeItem("/Applications/Item " + std::to_string(i) + ".app", i % 2 == 0, i + 1,
+                         &error)) {
       state.SkipWithError(error.c_str());
       return;
     }

@@ -17,7 +17,7 @@ inline constexpr long NSAlertOtherReturn = -1;
 
 struct AlertPanel {
   NSString title;
-  NSString message;  // may hold line breaks
+  NSString message;                       // may hold line breaks
   std::optional<NSString> defaultButton;  // none: the platform shows "OK"
   std::optional<NSString> alternateButton;
   std::optional<NSString> otherButton;

@@ -32,4 +32,3 @@ Boolean CFEqual(CFTypeRef a, CFTypeRef b) {
   if (a == nullptr || b == nullptr) nullObject("CFEqual");
   return a == b || (a->typeID() == b->typeID() && a->equals(*b));
 }
-

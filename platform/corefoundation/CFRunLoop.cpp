@@ -6,8 +6,8 @@
 #include <glib.h>
 
 #include <exception>
-#include <utility>
 #include <memory>
+#include <utility>
 #include <vector>
 
 const CFRunLoopMode kCFRunLoopCommonModes = "kCFRunLoopCommonModes";
@@ -70,10 +70,11 @@ void detach(__CFRunLoopSource* source) {
 }  // namespace
 
 CFRunLoopRef CFRunLoopGetCurrent() {
-  thread_local std::unique_ptr<__CFRunLoop, void (*)(__CFRunLoop*)> current(nullptr, [](__CFRunLoop* rl) {
-    g_main_context_unref(rl->context);
-    delete rl;
-  });
+  thread_local std::unique_ptr<__CFRunLoop, void (*)(__CFRunLoop*)> current(
+      nullptr, [](__CFRunLoop* rl) {
+        g_main_context_unref(rl->context);
+        delete rl;
+      });
   if (!current) {
     current.reset(new __CFRunLoop);
     current->context = g_main_context_ref_thread_default();

@@ -41,4 +41,3 @@ Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean, UInt8* buffer,
   std::memcpy(buffer, path.c_str(), path.size() + 1);
   return true;
 }
-

@@ -20,7 +20,7 @@ bool WirelessBackendSim::radioPower(const std::string& bsdName) {
 }
 
 bool WirelessBackendSim::setRadioPower(const std::string& bsdName, bool on,
-                                             std::shared_ptr<NSError>* error) {
+                                       std::shared_ptr<NSError>* error) {
   std::shared_ptr<NSError> failure;
   if (!hasInterface(bsdName))
     failure = posixError(ENODEV);

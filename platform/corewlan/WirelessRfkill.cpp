@@ -14,7 +14,8 @@
 std::optional<RfkillRadio> WirelessRfkill::find(const std::string& bsdName) {
   if (!held_) return RfkillRadio::find(bsdName, paths_);
   auto it = resolved_.find(bsdName);
-  if (it == resolved_.end()) it = resolved_.emplace(bsdName, RfkillRadio::find(bsdName, paths_)).first;
+  if (it == resolved_.end())
+    it = resolved_.emplace(bsdName, RfkillRadio::find(bsdName, paths_)).first;
   return it->second;
 }
 

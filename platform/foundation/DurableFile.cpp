@@ -58,7 +58,8 @@ std::optional<SystemError> replace(const std::string& file, std::string temporar
   // file or the new one, never a short one.
   if (!problem && durable && ::fsync(fd) != 0)
     problem = SystemError::fromErrno(errno, "cannot sync " + temporary);
-  if (::close(fd) != 0 && !problem) problem = SystemError::fromErrno(errno, "cannot write " + temporary);
+  if (::close(fd) != 0 && !problem)
+    problem = SystemError::fromErrno(errno, "cannot write " + temporary);
   if (!problem && ::rename(temporary.c_str(), file.c_str()) != 0)
     problem = SystemError::fromErrno(errno, "cannot rename " + temporary + " to " + file);
   if (problem) {

@@ -26,8 +26,8 @@ class NSString {
   NSString() = default;
   // UTF-8 text; a null pointer gives the empty string. Malformed UTF-8
   // sequences become U+FFFD rather than being dropped silently.
-  NSString(const char* utf8);        // NOLINT(google-explicit-constructor)
-  NSString(std::u16string units);    // NOLINT(google-explicit-constructor)
+  NSString(const char* utf8);      // NOLINT(google-explicit-constructor)
+  NSString(std::u16string units);  // NOLINT(google-explicit-constructor)
   NSString(const char16_t* units) : units_(units == nullptr ? u"" : units) {}  // NOLINT
   static NSString stringWithUTF8String(std::string_view utf8);
 

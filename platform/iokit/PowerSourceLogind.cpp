@@ -28,7 +28,8 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
     // A little before logind's own deadline, so the wait is over before the
     // machine freezes the process rather than a moment after the wake.
     constexpr uint64_t kMarginUSec = 200000;
-    waitLimit_ = std::chrono::milliseconds((*limit > kMarginUSec ? *limit - kMarginUSec : 0) / 1000);
+    waitLimit_ =
+        std::chrono::milliseconds((*limit > kMarginUSec ? *limit - kMarginUSec : 0) / 1000);
   }
   registrations_.emplace(number, std::move(registration));
   if (options_.delayLimitObserver) options_.delayLimitObserver(limit);

@@ -126,11 +126,13 @@ bool RfkillRadio::setPower(bool on, SystemError* error) const {
   if (!current) {
     // The device vanished since it was looked up: the interface went away.
     if (error)
-      *error = SystemError::fromErrno(ENODEV, what + " (rfkill" + std::to_string(index_) + " is gone)");
+      *error =
+          SystemError::fromErrno(ENODEV, what + " (rfkill" + std::to_string(index_) + " is gone)");
     return false;
   }
   if (on && current->hardBlocked) {
-    if (error) *error = SystemError::fromErrno(ERFKILL, what + " (it is blocked by a hardware switch)");
+    if (error)
+      *error = SystemError::fromErrno(ERFKILL, what + " (it is blocked by a hardware switch)");
     return false;
   }
 

@@ -97,7 +97,8 @@ TEST_F(LogindTest, AStartRefusedByLogindFailsWithItsReasonAndLeavesNoLock) {
   EXPECT_NE(error.description.find("refused by the test"), std::string::npos) << error.description;
   // Refused for lack of rights: the log and the panel name the likely causes.
   EXPECT_TRUE(error.accessRefused() &&
-              error.description.find(LogindSleepInhibitor::kAccessRefusedCauses) != std::string::npos);
+              error.description.find(LogindSleepInhibitor::kAccessRefusedCauses) !=
+                  std::string::npos);
   PowerSourceLogind power({options(), nullptr});
   logind_->failInhibit("org.freedesktop.DBus.Error.AccessDenied", 1);
   EXPECT_EQ(power.registerForSystemPower(nullptr), 0u);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/iokit/IOPMLib.h"
-#include "tests/support/ScopedSimulatedBackends.h"
+#include "platform/machine/ScopedSimulatedBackends.h"
 
 namespace {
 

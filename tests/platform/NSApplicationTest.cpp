@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/appkit/NSApplication.h"
-#include "tests/support/ScopedSimulatedBackends.h"
+#include "platform/machine/ScopedSimulatedBackends.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/NSUserDefaults.h"
-#include "tests/support/ScopedSimulatedBackends.h"
+#include "platform/machine/ScopedSimulatedBackends.h"
 #include "tests/support/TemporaryUserEnvironment.h"
 
 namespace {

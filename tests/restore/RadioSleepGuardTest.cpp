@@ -10,8 +10,8 @@
 #include "platform/corewlan/RadioSleepRecord.h"
 #include "platform/corewlan/WirelessRfkill.h"
 #include "platform/foundation/LogSinkCapture.h"
+#include "platform/machine/ScopedSimulatedBackends.h"
 #include "tests/support/FakeSysfs.h"
-#include "tests/support/ScopedSimulatedBackends.h"
 #include "tests/support/TemporaryUserEnvironment.h"
 
 namespace {
@@ -94,19 +94,6 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnARadioLeftSoftBlockedAndKeepsTheRec
     EXPECT_EQ(recordExists(), c.kept);
     EXPECT_FALSE(std::filesystem::exists(path.string() + ".Ab3dE9"));
   }
-}
-
-TEST_F(RadioSleepGuardTest, TheRecordLivesInTheStateFolder) {
-  const std::string home = std::getenv("HOME");
-  const std::pair<const char*, std::string> cases[] = {{"/st", "/st"},
-                                                       {nullptr, home + "/.local/state"},
-                                                       {"", home + "/.local/state"},
-                                                       {"rel/st", home + "/.local/state"}};
-  for (const auto& [state, folder] : cases) {
-    state ? setenv("XDG_STATE_HOME", state, 1) : unsetenv("XDG_STATE_HOME");
-    EXPECT_EQ(RadioSleepRecord::path(), folder + "/hushmoor/radio-off-for-sleep");
-  }
-  unsetenv("XDG_STATE_HOME");
 }
 
 // Two nights of the application; the other cases are in the radio-record scenario.

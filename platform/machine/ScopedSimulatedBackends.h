@@ -1,8 +1,10 @@
-// The simulated machine's backends for the time of one test, through one
-// ScopedPlatformServices: what was installed before comes back at the end. A
-// test that needs a power source of its own hands it in; `guarded` puts the
-// radio's guard over the simulated radio, with its launch step, as the
-// machines do.
+// The simulated machine's backends, put in the platform services for the
+// object's lifetime through one ScopedPlatformServices: what was installed
+// before comes back at its end. hushmoor-sim, the tests and the benchmarks
+// run the application on them. `guarded` puts the radio's guard over the
+// simulated radio, with its launch step, as the machines do for a launch; a
+// log sink or process exit handed in replaces the captured log or the exit
+// that ends only the launch.
 #pragma once
 
 #include <memory>
@@ -19,7 +21,8 @@
 struct ScopedSimulatedBackends {
   explicit ScopedSimulatedBackends(
       std::shared_ptr<PowerSourceSim> powerSource = std::make_shared<PowerSourceSim>(),
-      bool guarded = false)
+      bool guarded = false, std::shared_ptr<LogSink> logSink = nullptr,
+      std::shared_ptr<ProcessExit> processExit = makeSimulatedProcessExit())
       : power(std::move(powerSource)),
         guard(guarded ? std::make_shared<RadioSleepGuard>(wireless) : nullptr),
         services_(PlatformServices{
@@ -27,11 +30,12 @@ struct ScopedSimulatedBackends {
             .wireless = guard ? std::shared_ptr<WirelessBackend>(guard) : wireless,
             .sleeper = sleeper,
             .alertPresenter = alerts,
-            .processExit = makeSimulatedProcessExit(),
-            .logSink = log,
-            .launchStep = [g = guard.get()] {
-              if (g != nullptr) g->restoreAfterUnfinishedSleep();
-            },
+            .processExit = std::move(processExit),
+            .logSink = logSink ? std::move(logSink) : log,
+            .launchStep =
+                [g = guard.get()] {
+                  if (g != nullptr) g->restoreAfterUnfinishedSleep();
+                },
         }) {}
 
   std::shared_ptr<PowerSourceSim> power;
