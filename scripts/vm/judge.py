@@ -1,13 +1,9 @@
 #!/usr/bin/env python3
 """Judges the real-kernel test's nights from what no part of Hushmoor wrote:
-out/rfkill (the kernel's rfkill events, CLOCK_MONOTONIC), out/journal (logind,
-systemd-sleep and the kernel, as journalctl -o json) and out/marks (what the
-driver did, and when). Prints each night's figures; exits 1 on any fault.
-
-Kernel lines carry the kernel's own clock; the driver's "vmtest-sync" lines
-(CLOCK_MONOTONIC written into the kernel log) give its offset, taken from the
-sync before a night for the suspend entry and from the one after for the exit.
-"""
+out/rfkill (the kernel's rfkill events), out/journal (journalctl -o json) and
+out/marks (what the driver did), all on CLOCK_MONOTONIC; the kernel's own
+clock is put on it by the driver's "vmtest-sync" lines in the kernel log.
+Prints each night's figures; exits 1 on any fault."""
 import json
 import statistics
 import sys
@@ -24,8 +20,6 @@ def check(ok, what):
 
 
 def load(folder):
-    """One boot's results: the driver's marks, the radio's rfkill changes, the
-    journal's lines of user space and of the kernel, and the clock syncs."""
     global marks, changes, user, kernel, syncs
     marks, changes, user, kernel, syncs = [], [], [], [], []
     if not (folder / "marks").exists():
@@ -59,7 +53,6 @@ def mark(prefix):
 
 
 def sync_at(t):
-    """The last sync written at or before monotonic time t: (its time, offset)."""
     return max((s for s in syncs if s[0] <= t + 1e-6), default=None)
 
 
@@ -104,8 +97,7 @@ def show(n, *pairs):
 
 
 def held_night(n, delay):
-    """A night with the radio on: off after the announcement and before S3,
-    S3 at least SleepDelay later, back on after the wake."""
+    """Radio off between the announcement and S3, S3 SleepDelay later, on after."""
     if n is None or n["entry"] is None:
         return
     name = n["name"]
@@ -118,7 +110,6 @@ def held_night(n, delay):
 
 
 def aborted(folder):
-    """The driver gave up: say why, with Hushmoor's log."""
     reason = mark("abort ")[1]
     if reason:
         print(f"FAILED: the driver gave up: {reason[6:]}")
@@ -179,10 +170,8 @@ print(f"  {'second launch':14} {second}")
 check(second == "second launch exit 0 copies 1 locks 1", f"a second launch: {second}")
 
 def series(title, with_link):
-    """Nights n01, n02, ... of one Hushmoor with SleepDelay 1: each held, the
-    radio back after each, no fd or memory growth; on the connected boot also
-    the link down at S3 entry, associated again after the wake and
-    NetworkManager's Wi-Fi switch still on. Prints median and worst."""
+    """Nights n01, n02, ...: each held, no fd or memory growth; when connected
+    also the link down at S3 entry, up after the wake, NetworkManager's switch on."""
     count = sum(1 for _, text in marks if text.startswith("night n") and text.endswith(" start"))
     print(f"{title} ({count} nights, SleepDelay 1):")
     done = []

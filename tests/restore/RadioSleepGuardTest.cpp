@@ -18,12 +18,9 @@ namespace {
 
 class RadioSleepGuardTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    unsetenv("XDG_STATE_HOME");  // so the record lands in ~/.local/state of `home`
-  }
   bool recordExists() const { return std::filesystem::exists(RadioSleepRecord::path()); }
 
-  TemporaryUserEnvironment home;
+  TemporaryUserEnvironment home;  // the record lands in its ~/.local/state
   std::shared_ptr<LogSinkCapture> log = std::make_shared<LogSinkCapture>();
   ScopedPlatformServices services{{.logSink = log}};
 };
