@@ -19,22 +19,27 @@ def check(ok, what):
     return ok
 
 
+def fail(text):
+    print(text, flush=True)
+    sys.exit(1)
+
+
+def read(folder, name):
+    path = folder / name
+    return path.read_text(errors="replace") if path.exists() else ""
+
+
 def load(folder):
     global marks, changes, user, kernel, syncs
     marks, changes, user, kernel, syncs = [], [], [], [], []
     if not (folder / "marks").exists():
-        print(f"FAILED: no results from the {folder.name} boot (see the console above)")
-        sys.exit(1)
-    for line in (folder / "marks").read_text().splitlines():
-        t, text = line.split(" ", 1)
-        marks.append((float(t), text))
+        fail(f"FAILED: no results from the {folder.name} boot (see the console above)")
+    marks = [(float(t), text) for t, text in (l.split(" ", 1) for l in read(folder, "marks").splitlines())]
     radio = mark("radio wlan0 rfkill ")[1].split()[-1]
-    for line in (folder / "rfkill").read_text().splitlines():
-        t, idx, _type, op, soft, _hard = line.split()
+    for t, idx, _type, op, soft, _hard in (l.split() for l in read(folder, "rfkill").splitlines()):
         if idx == radio and op == "2":
             changes.append((float(t), soft == "1"))
-    for line in (folder / "journal").read_text().splitlines():
-        entry = json.loads(line)
+    for entry in map(json.loads, read(folder, "journal").splitlines()):
         message = entry.get("MESSAGE")
         if not isinstance(message, str):
             continue
@@ -46,42 +51,39 @@ def load(folder):
             kernel.append((source, message))
         else:
             user.append((int(entry["__MONOTONIC_TIMESTAMP"]) / 1e6, entry.get("SYSLOG_IDENTIFIER"), message))
+    if mark("abort ")[1]:  # the driver gave up: why, and Hushmoor's log
+        fail(f"FAILED: the driver gave up: {mark('abort ')[1][6:]}\n{read(folder, 'hushmoor.log')}")
 
 
 def mark(prefix):
     return next(((t, text) for t, text in marks if text.startswith(prefix)), (None, None))
 
 
-def sync_at(t):
+def sync_at(t):  # the last sync written at or before t: (its time, the kernel clock's offset)
     return max((s for s in syncs if s[0] <= t + 1e-6), default=None)
 
 
 def night(name):
-    t0 = mark(f"night {name} start")[0]
-    t1 = mark(f"night {name} end")[0]
+    t0, t1 = mark(f"night {name} start")[0], mark(f"night {name} end")[0]
     if not check(t0 is not None and t1 is not None, f"{name}: the night did not run to its end"):
         return None
     before, after = sync_at(t0), sync_at(t1)
-    k0, k1 = before[0] + before[1], after[0] + after[1]  # the window in kernel time
     n = {"name": name, "t0": t0, "t1": t1}
-    for key, text in (("entry", "PM: suspend entry"), ("exit", "PM: suspend exit")):
-        hits = [s for s, m in kernel if k0 <= s <= k1 and m.startswith(text)]
-        offset = before[1] if key == "entry" else after[1]
-        n[key] = hits[0] - offset if hits else None
-    found = lambda ident, text: next((t for t, i, m in user if t0 <= t <= t1 and i == ident and text in m), None)
-    n["announce"] = found("systemd-logind", "The system will suspend now!")
-    n["returned"] = found("systemd-sleep", "System returned from sleep")  # "state." up to systemd 252
-    # logind logs this as it sends PrepareForSleep(false): the wake as Hushmoor hears it
-    # ("Operation 'sleep' finished." up to systemd 252, 'suspend' from 257 on).
-    n["finished"] = next((t for t, i, m in user if t0 <= t <= t1 and i == "systemd-logind"
-                          and m.startswith("Operation '") and m.endswith("' finished.")), None)
+    for key, text, sync in (("entry", "PM: suspend entry", before), ("exit", "PM: suspend exit", after)):
+        hits = [s for s, m in kernel if before[0] + before[1] <= s <= after[0] + after[1] and m.startswith(text)]
+        n[key] = hits[0] - sync[1] if hits else None
+    logged = lambda ident, test: next((t for t, i, m in user if t0 <= t <= t1 and i == ident and test(m)), None)
+    n["announce"] = logged("systemd-logind", lambda m: "The system will suspend now!" in m)
+    n["returned"] = logged("systemd-sleep", lambda m: "System returned from sleep" in m)
+    # Logged as logind sends PrepareForSleep(false), the wake Hushmoor hears ("Operation
+    # 'sleep' finished." up to systemd 252, 'suspend' from 257 on).
+    n["finished"] = logged("systemd-logind", lambda m: m.startswith("Operation '") and m.endswith("' finished."))
     # From systemd 256 on, systemd-sleep freezes user.slice (Hushmoor with it) for the sleep.
-    n["thawed"] = found("systemd-sleep", "Successfully thawed unit 'user.slice'")
+    n["thawed"] = logged("systemd-sleep", lambda m: "Successfully thawed unit 'user.slice'" in m)
     n["timeout"] = next((m for t, i, m in user if t0 <= t <= t1 and i == "systemd-logind" and "timeout" in m), None)
-    inside = [(t, soft) for t, soft in changes if t0 <= t <= t1]
-    n["changes"] = inside
-    n["block"] = next((t for t, soft in inside if soft), None)
-    n["unblock"] = next((t for t, soft in inside if not soft and n["block"] and t > n["block"]), None)
+    n["changes"] = [(t, soft) for t, soft in changes if t0 <= t <= t1]
+    n["block"] = next((t for t, soft in n["changes"] if soft), None)
+    n["unblock"] = next((t for t, soft in n["changes"] if not soft and n["block"] and t > n["block"]), None)
     check(n["announce"] is not None, f"{name}: logind never announced the suspend")
     check(n["entry"] is not None and n["exit"] is not None, f"{name}: no S3 entry and exit in the kernel log")
     return n
@@ -91,9 +93,8 @@ def ms(a, b):
     return None if a is None or b is None else (b - a) * 1000
 
 
-def show(n, *pairs):
-    figures = ", ".join(f"{label} {ms(n[a], n[b]):.0f} ms" for label, a, b in pairs if ms(n[a], n[b]) is not None)
-    print(f"  {n['name']:14} {figures}")
+FIGURES = [("announce → block", "announce", "block"), ("block → S3 entry", "block", "entry"),
+           ("S3 exit → unblock", "exit", "unblock"), ("logind's wake → unblock", "finished", "unblock")]
 
 
 def held_night(n, delay):
@@ -105,32 +106,61 @@ def held_night(n, delay):
         check(n["announce"] <= n["block"] <= n["entry"], f"{name}: switched off outside announcement..S3 entry")
         check(n["entry"] - n["block"] >= delay, f"{name}: S3 entry {ms(n['block'], n['entry']):.0f} ms after the block, under SleepDelay {delay} s")
     check(n["unblock"] is not None and n["unblock"] > n["exit"], f"{name}: the radio did not come back after S3 exit")
-    show(n, ("announce→block", "announce", "block"), ("block→S3 entry", "block", "entry"),
-         ("S3 exit→unblock", "exit", "unblock"), ("logind's wake→unblock", "finished", "unblock"))
+    print(f"  {name:14} " + ", ".join(f"{label} {ms(n[a], n[b]):.0f} ms" for label, a, b in FIGURES
+                                      if ms(n[a], n[b]) is not None))
 
 
-def aborted(folder):
-    reason = mark("abort ")[1]
-    if reason:
-        print(f"FAILED: the driver gave up: {reason[6:]}")
-        log = folder / "hushmoor.log"
-        print(log.read_text() if log.exists() else "no log of Hushmoor")
-    return reason is not None
+def series(title, with_link):
+    """Nights n01, n02, ...: each held, no fd or memory growth; when connected
+    also the link down at S3 entry, up after the wake, NetworkManager's switch on."""
+    count = sum(1 for _, text in marks if text.startswith("night n") and text.endswith(" start"))
+    print(f"{title} ({count} nights, SleepDelay 1):")
+    done = []
+    for n in (night(f"n{i:02d}") for i in range(1, count + 1)):
+        held_night(n, 1)
+        if n is None or n["exit"] is None:
+            continue
+        if with_link:
+            # The sleep hook's note, taken as the machine is about to enter S3.
+            at_entry = next((text for t, text in marks if n["t0"] <= t <= n["t1"] and text.startswith("link at S3")), "")
+            check("Not connected" in at_entry, f"{n['name']}: wlan0 still associated at S3 entry ({at_entry})")
+            offset = sync_at(n["t1"])[1]
+            n["associated"] = next((s - offset for s, m in kernel if m == "wlan0: associated" and s - offset > n["exit"]), None)
+            check(n["associated"] is not None, f"{n['name']}: wlan0 never associated again after the wake")
+            again = mark(f"associated again after {n['name']};")[1] or ""
+            check(again.endswith("nmcli radio wifi enabled"), f"{n['name']}: NetworkManager's Wi-Fi switch is off: {again}")
+        if all(n.get(k) is not None for k in ("block", "entry", "exit", "unblock", "finished") + ("associated",) * with_link):
+            done.append(n)
+    figures = list(FIGURES)
+    if done and all(n["thawed"] is not None for n in done):
+        figures += [("S3 exit → user.slice thawed", "exit", "thawed"), ("thawed → logind's wake", "thawed", "finished")]
+    if with_link:
+        figures.append(("S3 exit → associated", "exit", "associated"))
+    if done:
+        print(f"  median / worst over {len(done)}:")
+        for label, a, b in figures:
+            values = [ms(n[a], n[b]) for n in done]
+            print(f"    {label:28} {statistics.median(values):7.0f} ms / {max(values):7.0f} ms")
+    stats = [text.split() for _, text in marks if text.startswith("proc ")]
+    if check(len(stats) >= 2, "no fd and memory counts"):
+        first, last = stats[min(4, len(stats) - 2)], stats[-1]  # after a few nights of warm-up
+        print(f"  open fds after {first[1]} / {last[1]}: {first[3]} / {last[3]}; VmRSS {first[5]} / {last[5]} kB")
+        check(int(last[3]) <= int(first[3]), f"open fds grew from {first[3]} to {last[3]}")
+        check(int(last[5]) - int(first[5]) <= 1024, f"VmRSS grew by {int(last[5]) - int(first[5])} kB")
+    return count
 
 
-load(out / "nights")
+nights = out / "nights"
+load(nights)
 print("The seat session:")
 for prefix in ("session ", "user /dev/rfkill ", "inhibitor "):
     print("  " + (mark(prefix)[1] or f"no '{prefix.strip()}' mark"))
 check("Seat=seat0" in (mark("session ")[1] or "") and "Remote=no" in mark("session ")[1], "not a local seat session")
 check(mark("user /dev/rfkill ")[1] == "user /dev/rfkill writable", "the seat user cannot write /dev/rfkill")
 check('"delay" 1000 ' in (mark("inhibitor ")[1] or ""), "logind listed no delay lock of uid 1000")
-if aborted(out / "nights"):
-    sys.exit(1)
 
-# Hushmoor's own words are what is judged here: what it tells a user whom
-# logind refused the lock (polkit masked for that launch).
-refused = (out / "nights" / "refused.log").read_text() if (out / "nights" / "refused.log").exists() else ""
+# What Hushmoor tells a user whom logind refused the lock (polkit masked for that launch).
+refused = read(nights, "refused.log")
 panel = "Failed to register for sleep notifications. Hushmoor cannot run."
 said = [line for line in refused.splitlines() if "polkitd" in line]
 beside = refused[refused.find(panel):][:600] if panel in refused else ""
@@ -138,12 +168,12 @@ print(f"  without polkit: {mark('refused exit')[1]}; the log: {said[0].split('):
 print(f"    the panel: {' '.join(beside.split())[:150]}...")
 check("polkitd" in beside and "seat session" in beside and any("WARN" in line for line in said),
       "refused: the panel and the log do not name the likely causes")
+# That first launch starts the packaged System Events beside it and lists itself.
+check("INFO: added self to login items" in refused, "the package's Hushmoor did not add itself to the login items")
 
 print("Nights (CLOCK_MONOTONIC):")
 n = night("default-limit")
-if n:
-    # SleepDelay 5 against logind's 5 s: logind sleeps without waiting for
-    # the wait's end; the radio must still come back after the wake.
+if n:  # SleepDelay 5 against logind's 5 s: logind sleeps first; the radio must still come back
     held_night(n, 0)
     print(f"    logind: {n['timeout'] or 'no time-out message'}")
 held_night(night("radio-on"), 2)
@@ -164,59 +194,13 @@ if n:
           "killed: the next launch did not switch the radio back on")
     print(f"  {'killed':14} S3 entry {ms(killed, n['entry']):.0f} ms after SIGKILL; radio back on "
           f"{ms(relaunch, back) or 0:.0f} ms after the relaunch was asked for")
-
 second = mark("second launch")[1]
 print(f"  {'second launch':14} {second}")
 check(second == "second launch exit 0 copies 1 locks 1", f"a second launch: {second}")
-
-def series(title, with_link):
-    """Nights n01, n02, ...: each held, no fd or memory growth; when connected
-    also the link down at S3 entry, up after the wake, NetworkManager's switch on."""
-    count = sum(1 for _, text in marks if text.startswith("night n") and text.endswith(" start"))
-    print(f"{title} ({count} nights, SleepDelay 1):")
-    done = []
-    for i in range(1, count + 1):
-        n = night(f"n{i:02d}")
-        held_night(n, 1)
-        if n is None or n["exit"] is None:
-            continue
-        if with_link:
-            # The sleep hook's note, taken as the machine is about to enter S3.
-            at_entry = next((text for t, text in marks if n["t0"] <= t <= n["t1"] and text.startswith("link at S3")), "")
-            check("Not connected" in at_entry, f"{n['name']}: wlan0 still associated at S3 entry ({at_entry})")
-            offset = sync_at(n["t1"])[1]
-            n["associated"] = next((s - offset for s, m in kernel if m == "wlan0: associated" and s - offset > n["exit"]), None)
-            check(n["associated"] is not None, f"{n['name']}: wlan0 never associated again after the wake")
-            again = mark(f"associated again after {n['name']};")[1] or ""
-            check(again.endswith("nmcli radio wifi enabled"), f"{n['name']}: NetworkManager's Wi-Fi switch is off: {again}")
-        keys = ("block", "entry", "exit", "unblock", "finished") + (("associated",) if with_link else ())
-        if all(n.get(k) is not None for k in keys):
-            done.append(n)
-    figures = [("announce → block", "announce", "block"), ("block → S3 entry", "block", "entry"),
-               ("S3 exit → unblock", "exit", "unblock"), ("logind's wake → unblock", "finished", "unblock")]
-    if done and all(n["thawed"] is not None for n in done):
-        figures += [("S3 exit → user.slice thawed", "exit", "thawed"), ("thawed → logind's wake", "thawed", "finished")]
-    if with_link:
-        figures.append(("S3 exit → associated", "exit", "associated"))
-    if done:
-        print(f"  median / worst over {len(done)}:")
-        for label, a, b in figures:
-            values = [ms(n[a], n[b]) for n in done]
-            print(f"    {label:28} {statistics.median(values):7.0f} ms / {max(values):7.0f} ms")
-    stats = [text.split() for _, text in marks if text.startswith("proc ")]
-    if check(len(stats) >= 2, "no fd and memory counts"):
-        first, last = stats[min(4, len(stats) - 2)], stats[-1]  # after a few nights of warm-up
-        print(f"  open fds after {first[1]} / {last[1]}: {first[3]} / {last[3]}; VmRSS {first[5]} / {last[5]} kB")
-        check(int(last[3]) <= int(first[3]), f"open fds grew from {first[3]} to {last[3]}")
-        check(int(last[5]) - int(first[5]) <= 1024, f"VmRSS grew by {int(last[5]) - int(first[5])} kB")
-    return count
-
-
 check(series("A row of nights, one Hushmoor", False) == 20, "not twenty nights in a row")
 n = night("away")
 if n:
-    away = (out / "nights" / "away.log").read_text() if (out / "nights" / "away.log").exists() else ""
-    warned = next((line.split("): ", 1)[-1] for line in away.splitlines() if "turn airport off" in line), None)
+    warned = next((l.split("): ", 1)[-1] for l in read(nights, "away.log").splitlines() if "turn airport off" in l), None)
     print(f"Another user away from any seat ({mark('away session')[1]}):")
     print(f"  rfkill events during the night: {len(n['changes'])}; S3 entry: {'yes' if n['entry'] else 'no'}; "
           f"Hushmoor: {warned or 'no warning'}")
@@ -226,19 +210,13 @@ exits = [text for _, text in marks if text.startswith("exit ")]
 check(exits and all(text == "exit 0" for text in exits), f"Hushmoor quit on SIGTERM with {exits}")
 check(mark("done")[0] is not None, "the driver did not finish")
 
-# The connected nights: NetworkManager associated on wlan0 through a
-# hostapd access point on the second radio.
+# The connected nights: NetworkManager on wlan0, hostapd's access point on wlan1.
 load(out / "link")
-if aborted(out / "link"):
-    sys.exit(1)
 print("  " + (mark("associated before the nights")[1] or "never associated"))
 check(series("Connected nights (NetworkManager on wlan0, hostapd on wlan1)", True) > 0, "no connected night")
 check(mark("exit ")[1] == "exit 0", f"Hushmoor quit on SIGTERM with {mark('exit ')[1]}")
 check(mark("done")[0] is not None, "the driver did not finish the connected nights")
 
 if faults:
-    print("FAILED:")
-    for fault in faults:
-        print("  " + fault)
-    sys.exit(1)
+    fail("FAILED:\n" + "\n".join("  " + fault for fault in faults))
 print("all nights as they should be")
