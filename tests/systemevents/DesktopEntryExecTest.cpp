@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "systemevents/DesktopEntryExec.h"
+#include "systemevents/LoginItemStore.h"
 #include "tests/support/TemporaryUserEnvironment.h"
 
 namespace {
@@ -48,6 +49,12 @@ TEST(DesktopEntryExec, ExecDependsOnWhatThePathIs) {
   }
   EXPECT_EQ(tryExecForPath(bundle), bundle + "/Contents/MacOS/My App");
   EXPECT_EQ(tryExecForPath(root + "/tool"), root + "/tool");
+  std::string error;  // and the store writes it: a launcher skips an entry whose program is gone
+  systemevents::LoginItemStore store(environment.autostartFolder());
+  ASSERT_TRUE(store.append(bundle, false, &error)) << error;
+  EXPECT_NE(
+      readFile(store.list().at(0).file).find("\nTryExec=" + bundle + "/Contents/MacOS/My App\n"),
+      std::string::npos);
   writeFile(root + "/new\nline", "#!/bin/sh\n", 0755);
   EXPECT_EQ(tryExecForPath(root + "/new\nline"), "") << "a string value holds no newline";
 }
