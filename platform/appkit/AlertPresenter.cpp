@@ -4,7 +4,5 @@
 #include "platform/foundation/PlatformServices.h"
 
 AlertPresenter& currentAlertPresenter() {
-  std::shared_ptr<AlertPresenter>& presenter = PlatformServices::current().alertPresenter;
-  if (!presenter) presenter = makeDefaultAlertPresenter();
-  return *presenter;
+  return PlatformServices::use(&PlatformServices::alertPresenter, makeDefaultAlertPresenter);
 }

@@ -18,9 +18,7 @@ class SimulatedLaunchExit : public ProcessExit {
 }  // namespace
 
 ProcessExit& currentProcessExit() {
-  std::shared_ptr<ProcessExit>& exiter = PlatformServices::current().processExit;
-  if (!exiter) exiter = makeRealProcessExit();
-  return *exiter;
+  return PlatformServices::use(&PlatformServices::processExit, makeRealProcessExit);
 }
 
 std::shared_ptr<ProcessExit> makeRealProcessExit() { return std::make_shared<RealProcessExit>(); }

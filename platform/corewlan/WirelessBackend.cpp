@@ -4,9 +4,7 @@
 #include "platform/foundation/PlatformServices.h"
 
 WirelessBackend& currentWirelessBackend() {
-  std::shared_ptr<WirelessBackend>& backend = PlatformServices::current().wireless;
-  if (!backend) backend = makeDefaultWirelessBackend();
-  return *backend;
+  return PlatformServices::use(&PlatformServices::wireless, makeDefaultWirelessBackend);
 }
 
 std::optional<RadioBlocks> WirelessBackend::radioBlocks(const std::string& bsdName) {

@@ -35,6 +35,17 @@ struct PlatformServices {
   // from inside a call into one of the services being replaced. Safe against
   // NSLog on other threads.
   static PlatformServices exchange(PlatformServices services);
+
+  // The service in `slot` of the current services, made by `makeDefault`
+  // at first use when none is installed: what each framework's current*()
+  // returns. Main thread.
+  template <class Service>
+  static Service& use(std::shared_ptr<Service> PlatformServices::*slot,
+                      std::shared_ptr<Service> (*makeDefault)()) {
+    std::shared_ptr<Service>& service = current().*slot;
+    if (!service) service = makeDefault();
+    return *service;
+  }
 };
 
 // Puts services in place for its lifetime; its destructor puts back what was

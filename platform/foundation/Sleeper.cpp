@@ -4,9 +4,7 @@
 #include "platform/foundation/PlatformServices.h"
 
 Sleeper& currentSleeper() {
-  std::shared_ptr<Sleeper>& sleeper = PlatformServices::current().sleeper;
-  if (!sleeper) sleeper = makeRealSleeper();
-  return *sleeper;
+  return PlatformServices::use(&PlatformServices::sleeper, makeRealSleeper);
 }
 
 unsigned int platform::sleep(unsigned int seconds) {

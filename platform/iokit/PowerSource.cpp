@@ -4,7 +4,5 @@
 #include "platform/foundation/PlatformServices.h"
 
 PowerSource& currentPowerSource() {
-  std::shared_ptr<PowerSource>& source = PlatformServices::current().powerSource;
-  if (!source) source = makeDefaultPowerSource();
-  return *source;
+  return PlatformServices::use(&PlatformServices::powerSource, makeDefaultPowerSource);
 }
