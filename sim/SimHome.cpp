@@ -72,14 +72,13 @@ SimHome::SimHome(const std::optional<std::string>& folder) {
   // A System Events left behind by a run that crashed quits on its own; the
   // home stops the one it used when it goes.
   set(kSystemEventsIdleQuitVariable, "60");
-  saved_.emplace_back(kSystemEventsFailureVariable, std::nullopt);
-  unsetenv(kSystemEventsFailureVariable);
+  set(kSystemEventsFailureVariable, std::nullopt);
 }
 
-void SimHome::set(const char* name, const std::string& value) {
+void SimHome::set(const char* name, const std::optional<std::string>& value) {
   const char* old = std::getenv(name);
   saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-  setenv(name, value.c_str(), 1);
+  value ? setenv(name, value->c_str(), 1) : unsetenv(name);
 }
 
 bool SimHome::stopSystemEvents() {

@@ -38,7 +38,8 @@ class SimHome {
   static bool stopSystemEvents();
 
  private:
-  void set(const char* name, const std::string& value);
+  // Sets (none: unsets) a variable, keeping its value to put back.
+  void set(const char* name, const std::optional<std::string>& value);
 
   std::string path_, runtime_;
   bool temporary_ = false;
