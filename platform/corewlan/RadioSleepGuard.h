@@ -76,7 +76,6 @@ class RadioSleepGuard : public WirelessBackend {
   std::string radioDevice(const std::string& bsdName) override {
     return radios_->radioDevice(bsdName);
   }
-  void holdResolution(bool hold) override { radios_->holdResolution(hold); }
 
  private:
   void notificationHandling(natural_t messageType, bool handled);
