@@ -4,14 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
-#include <string>
 
 #include "platform/foundation/DurableFile.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSCalendarDate.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSPathUtilities.h"
+#include "tests/support/TemporaryUserEnvironment.h"
 
 namespace fs = std::filesystem;
 
@@ -65,11 +64,7 @@ TEST(Foundation, CalendarFormatsKnownConversionsAndCopiesTheRest) {
 }
 
 TEST(Foundation, SearchPathFollowsXdgDataHome) {
-  // HOME and XDG_DATA_HOME as they were go back at the end, for the tests after.
-  std::optional<std::string> saved[2];
-  const char* names[2] = {"HOME", "XDG_DATA_HOME"};
-  for (int i = 0; i < 2; ++i)
-    if (const char* value = std::getenv(names[i])) saved[i] = value;
+  TemporaryUserEnvironment user;  // puts HOME and XDG_DATA_HOME back at the end
   const struct {
     const char *xdgDataHome, *home;  // nullptr: unset
     bool expandTilde;
@@ -93,8 +88,6 @@ TEST(Foundation, SearchPathFollowsXdgDataHome) {
         NSSearchPathForDirectoriesInDomains(NSLibraryDirectory, NSSearchPathDomainMask(2), true)
             .empty());
   }
-  for (int i = 0; i < 2; ++i)
-    saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
 }  // namespace

@@ -49,8 +49,9 @@ TEST_F(JournalWriterTest, EachLineGoesToStderrAndToTheJournalIntact) {
   ::setenv("TZ", "UTC", 1);
   ::tzset();
   const struct timespec when = {1796553989, 7999999};  // milliseconds cut, not rounded
-  EXPECT_EQ(formatNSLogLine(when, "Hushmoor", 42, 43, "hello\n"),
-            "2026-12-06 10:46:29.007 Hushmoor[42:43] hello\n");
+  for (const char* message : {"hello", "hello\n"})     // the line break added when missing
+    EXPECT_EQ(formatNSLogLine(when, "Hushmoor", 42, 43, message),
+              "2026-12-06 10:46:29.007 Hushmoor[42:43] hello\n");
   auto sink = makeJournalLogSink(options_);
   // The priority follows the prefix. A message with a line break or a NUL
   // goes length-prefixed: the field's name, its length as 64-bit little
