@@ -3,13 +3,12 @@
 out/rfkill (the kernel's rfkill events), out/journal (journalctl -o json) and
 out/marks (what the driver did), all on CLOCK_MONOTONIC; the kernel's own
 clock is put on it by the driver's "vmtest-sync" lines in the kernel log.
-Prints each night's figures; exits 1 on any fault."""
+Prints each fault and exits 1 on any. bench/vm/figures.py reads the nights'
+times through load() and series()."""
 import json
-import statistics
 import sys
 from pathlib import Path
 
-out = Path(sys.argv[1])
 faults = []
 
 
@@ -30,6 +29,7 @@ def read(folder, name):
 
 
 def load(folder):
+    """Reads one boot's results; the functions below answer from them."""
     global marks, changes, user, kernel, syncs
     marks, changes, user, kernel, syncs = [], [], [], [], []
     if not (folder / "marks").exists():
@@ -64,8 +64,9 @@ def sync_at(t):  # the last sync written at or before t: (its time, the kernel c
 
 
 def night(name):
+    """One night's times, None for a night that did not run to its end."""
     t0, t1 = mark(f"night {name} start")[0], mark(f"night {name} end")[0]
-    if not check(t0 is not None and t1 is not None, f"{name}: the night did not run to its end"):
+    if t0 is None or t1 is None:
         return None
     before, after = sync_at(t0), sync_at(t1)
     n = {"name": name, "t0": t0, "t1": t1}
@@ -74,149 +75,127 @@ def night(name):
         n[key] = hits[0] - sync[1] if hits else None
     logged = lambda ident, test: next((t for t, i, m in user if t0 <= t <= t1 and i == ident and test(m)), None)
     n["announce"] = logged("systemd-logind", lambda m: "The system will suspend now!" in m)
-    n["returned"] = logged("systemd-sleep", lambda m: "System returned from sleep" in m)
     # Logged as logind sends PrepareForSleep(false), the wake Hushmoor hears ("Operation
     # 'sleep' finished." up to systemd 252, 'suspend' from 257 on).
     n["finished"] = logged("systemd-logind", lambda m: m.startswith("Operation '") and m.endswith("' finished."))
     # From systemd 256 on, systemd-sleep freezes user.slice (Hushmoor with it) for the sleep.
     n["thawed"] = logged("systemd-sleep", lambda m: "Successfully thawed unit 'user.slice'" in m)
-    n["timeout"] = next((m for t, i, m in user if t0 <= t <= t1 and i == "systemd-logind" and "timeout" in m), None)
     n["changes"] = [(t, soft) for t, soft in changes if t0 <= t <= t1]
     n["block"] = next((t for t, soft in n["changes"] if soft), None)
     n["unblock"] = next((t for t, soft in n["changes"] if not soft and n["block"] and t > n["block"]), None)
-    check(n["announce"] is not None, f"{name}: logind never announced the suspend")
-    check(n["entry"] is not None and n["exit"] is not None, f"{name}: no S3 entry and exit in the kernel log")
     return n
+
+
+def series(with_link):
+    """The nights n01, n02, ... of the boot read; on the connected disk each with
+    the time wlan0 associated again after the wake."""
+    count = sum(1 for _, text in marks if text.startswith("night n") and text.endswith(" start"))
+    nights = [night(f"n{i:02d}") for i in range(1, count + 1)]
+    for n in nights:
+        if with_link and n and n["exit"] is not None:
+            offset = sync_at(n["t1"])[1]
+            n["associated"] = next((s - offset for s, m in kernel if m == "wlan0: associated" and s - offset > n["exit"]), None)
+    return nights
+
+
+def proc_counts():
+    """(night, open fds, VmRSS kB) after a few nights of warm-up and after the last."""
+    stats = [text.split() for _, text in marks if text.startswith("proc ")]
+    return [(s[1], int(s[3]), int(s[5])) for s in (stats[min(4, len(stats) - 2)], stats[-1])] if len(stats) >= 2 else None
 
 
 def ms(a, b):
     return None if a is None or b is None else (b - a) * 1000
 
 
-FIGURES = [("announce → block", "announce", "block"), ("block → S3 entry", "block", "entry"),
-           ("S3 exit → unblock", "exit", "unblock"), ("logind's wake → unblock", "finished", "unblock")]
+def ran(n, name):
+    """The night ran to its end: logind announced it, the kernel entered and left S3."""
+    if not check(n is not None, f"{name}: the night did not run to its end"):
+        return False
+    return all([check(n["announce"] is not None, f"{name}: logind never announced the suspend"),
+                check(n["entry"] is not None and n["exit"] is not None, f"{name}: no S3 entry and exit in the kernel log")])
 
 
-def held_night(n, delay):
+def held(n, name, delay):
     """Radio off between the announcement and S3, S3 SleepDelay later, on after."""
-    if n is None or n["entry"] is None:
-        return
-    name = n["name"]
+    if not ran(n, name):
+        return False
     if check(n["block"] is not None, f"{name}: the radio was never switched off"):
         check(n["announce"] <= n["block"] <= n["entry"], f"{name}: switched off outside announcement..S3 entry")
         check(n["entry"] - n["block"] >= delay, f"{name}: S3 entry {ms(n['block'], n['entry']):.0f} ms after the block, under SleepDelay {delay} s")
     check(n["unblock"] is not None and n["unblock"] > n["exit"], f"{name}: the radio did not come back after S3 exit")
-    print(f"  {name:14} " + ", ".join(f"{label} {ms(n[a], n[b]):.0f} ms" for label, a, b in FIGURES
-                                      if ms(n[a], n[b]) is not None))
+    return True
 
 
-def series(title, with_link):
-    """Nights n01, n02, ...: each held, no fd or memory growth; when connected
-    also the link down at S3 entry, up after the wake, NetworkManager's switch on."""
-    count = sum(1 for _, text in marks if text.startswith("night n") and text.endswith(" start"))
-    print(f"{title} ({count} nights, SleepDelay 1):")
-    done = []
-    for n in (night(f"n{i:02d}") for i in range(1, count + 1)):
-        held_night(n, 1)
-        if n is None or n["exit"] is None:
+def held_series(title, with_link):
+    """Each night held, no fd or memory growth; when connected also the link down
+    at S3 entry, up after the wake, NetworkManager's switch still on."""
+    nights = series(with_link)
+    for i, n in enumerate(nights, 1):
+        name = f"{title} n{i:02d}"
+        if not held(n, name, 1) or not with_link:
             continue
-        if with_link:
-            # The sleep hook's note, taken as the machine is about to enter S3.
-            at_entry = next((text for t, text in marks if n["t0"] <= t <= n["t1"] and text.startswith("link at S3")), "")
-            check("Not connected" in at_entry, f"{n['name']}: wlan0 still associated at S3 entry ({at_entry})")
-            offset = sync_at(n["t1"])[1]
-            n["associated"] = next((s - offset for s, m in kernel if m == "wlan0: associated" and s - offset > n["exit"]), None)
-            check(n["associated"] is not None, f"{n['name']}: wlan0 never associated again after the wake")
-            again = mark(f"associated again after {n['name']};")[1] or ""
-            check(again.endswith("nmcli radio wifi enabled"), f"{n['name']}: NetworkManager's Wi-Fi switch is off: {again}")
-        if all(n.get(k) is not None for k in ("block", "entry", "exit", "unblock", "finished") + ("associated",) * with_link):
-            done.append(n)
-    figures = list(FIGURES)
-    if done and all(n["thawed"] is not None for n in done):
-        figures += [("S3 exit → user.slice thawed", "exit", "thawed"), ("thawed → logind's wake", "thawed", "finished")]
-    if with_link:
-        figures.append(("S3 exit → associated", "exit", "associated"))
-    if done:
-        print(f"  median / worst over {len(done)}:")
-        for label, a, b in figures:
-            values = [ms(n[a], n[b]) for n in done]
-            print(f"    {label:28} {statistics.median(values):7.0f} ms / {max(values):7.0f} ms")
-    stats = [text.split() for _, text in marks if text.startswith("proc ")]
-    if check(len(stats) >= 2, "no fd and memory counts"):
-        first, last = stats[min(4, len(stats) - 2)], stats[-1]  # after a few nights of warm-up
-        print(f"  open fds after {first[1]} / {last[1]}: {first[3]} / {last[3]}; VmRSS {first[5]} / {last[5]} kB")
-        check(int(last[3]) <= int(first[3]), f"open fds grew from {first[3]} to {last[3]}")
-        check(int(last[5]) - int(first[5]) <= 1024, f"VmRSS grew by {int(last[5]) - int(first[5])} kB")
-    return count
+        # The sleep hook's note, taken as the machine is about to enter S3.
+        at_entry = next((text for t, text in marks if n["t0"] <= t <= n["t1"] and text.startswith("link at S3")), "")
+        check("Not connected" in at_entry, f"{name}: wlan0 still associated at S3 entry ({at_entry})")
+        check(n["associated"] is not None, f"{name}: wlan0 never associated again after the wake")
+        again = mark(f"associated again after n{i:02d};")[1] or ""
+        check(again.endswith("nmcli radio wifi enabled"), f"{name}: NetworkManager's Wi-Fi switch is off: {again}")
+    counts = proc_counts()
+    if check(counts is not None, f"{title}: no fd and memory counts"):
+        (a, fds_a, rss_a), (b, fds_b, rss_b) = counts
+        check(fds_b <= fds_a, f"{title}: open fds grew from {fds_a} after {a} to {fds_b} after {b}")
+        check(rss_b - rss_a <= 1024, f"{title}: VmRSS grew by {rss_b - rss_a} kB from {a} to {b}")
+    return len(nights)
 
 
-nights = out / "nights"
-load(nights)
-print("The seat session:")
-for prefix in ("session ", "user /dev/rfkill ", "inhibitor "):
-    print("  " + (mark(prefix)[1] or f"no '{prefix.strip()}' mark"))
-check("Seat=seat0" in (mark("session ")[1] or "") and "Remote=no" in mark("session ")[1], "not a local seat session")
-check(mark("user /dev/rfkill ")[1] == "user /dev/rfkill writable", "the seat user cannot write /dev/rfkill")
-check('"delay" 1000 ' in (mark("inhibitor ")[1] or ""), "logind listed no delay lock of uid 1000")
+def main(out):
+    nights = out / "nights"
+    load(nights)
+    print("The seat session:")
+    for prefix in ("session ", "user /dev/rfkill ", "inhibitor "):
+        print("  " + (mark(prefix)[1] or f"no '{prefix.strip()}' mark"))
+    check("Seat=seat0" in (mark("session ")[1] or "") and "Remote=no" in mark("session ")[1], "not a local seat session")
+    check(mark("user /dev/rfkill ")[1] == "user /dev/rfkill writable", "the seat user cannot write /dev/rfkill")
+    check('"delay" 1000 ' in (mark("inhibitor ")[1] or ""), "logind listed no delay lock of uid 1000")
 
-# What Hushmoor tells a user whom logind refused the lock (polkit masked for that launch).
-refused = read(nights, "refused.log")
-panel = "Failed to register for sleep notifications. Hushmoor cannot run."
-said = [line for line in refused.splitlines() if "polkitd" in line]
-beside = refused[refused.find(panel):][:600] if panel in refused else ""
-print(f"  without polkit: {mark('refused exit')[1]}; the log: {said[0].split('): ', 1)[-1][:90] if said else '-'}...")
-print(f"    the panel: {' '.join(beside.split())[:150]}...")
-check("polkitd" in beside and "seat session" in beside and any("WARN" in line for line in said),
-      "refused: the panel and the log do not name the likely causes")
-# That first launch starts the packaged System Events beside it and lists itself.
-check("INFO: added self to login items" in refused, "the package's Hushmoor did not add itself to the login items")
+    # What Hushmoor tells a user whom logind refused the lock (polkit masked for that launch).
+    refused = read(nights, "refused.log")
+    panel = "Failed to register for sleep notifications. Hushmoor cannot run."
+    said = [line for line in refused.splitlines() if "polkitd" in line]
+    beside = refused[refused.find(panel):][:600] if panel in refused else ""
+    print(f"  without polkit: {mark('refused exit')[1]}; the log: {said[0].split('): ', 1)[-1][:90] if said else '-'}...")
+    print(f"    the panel: {' '.join(beside.split())[:150]}...")
+    check("polkitd" in beside and "seat session" in beside and any("WARN" in line for line in said),
+          "refused: the panel and the log do not name the likely causes")
+    # That first launch starts the packaged System Events beside it and lists itself.
+    check("INFO: added self to login items" in refused, "the package's Hushmoor did not add itself to the login items")
 
-print("Nights (CLOCK_MONOTONIC):")
-n = night("default-limit")
-if n:  # SleepDelay 5 against logind's 5 s: logind sleeps first; the radio must still come back
-    held_night(n, 0)
-    print(f"    logind: {n['timeout'] or 'no time-out message'}")
-held_night(night("radio-on"), 2)
-n = night("radio-off")
-if n:
-    check(not n["changes"], f"radio-off: the radio that was off was touched: {n['changes']}")
-    print(f"  {'radio-off':14} rfkill events during the night: {len(n['changes'])}")
-n = night("killed")
-if n:
-    killed = mark("killed")[0]
-    check(n["block"] is not None and killed is not None and n["entry"] is not None
-          and n["block"] < killed < n["entry"], "killed: not killed in its wait, or no sleep after it")
-    check(n["unblock"] is None and mark("radio after kill soft 1")[0] is not None,
-          "killed: the radio came back without Hushmoor")
-    relaunch = mark("radio after kill")[0]
-    back = next((t for t, soft in changes if t > relaunch and not soft), None)
-    check(back is not None and mark("radio after relaunch soft 0")[0] is not None,
-          "killed: the next launch did not switch the radio back on")
-    print(f"  {'killed':14} S3 entry {ms(killed, n['entry']):.0f} ms after SIGKILL; radio back on "
-          f"{ms(relaunch, back) or 0:.0f} ms after the relaunch was asked for")
-second = mark("second launch")[1]
-print(f"  {'second launch':14} {second}")
-check(second == "second launch exit 0 copies 1 locks 1", f"a second launch: {second}")
-check(series("A row of nights, one Hushmoor", False) == 20, "not twenty nights in a row")
-n = night("away")
-if n:
-    warned = next((l.split("): ", 1)[-1] for l in read(nights, "away.log").splitlines() if "turn airport off" in l), None)
-    print(f"Another user away from any seat ({mark('away session')[1]}):")
-    print(f"  rfkill events during the night: {len(n['changes'])}; S3 entry: {'yes' if n['entry'] else 'no'}; "
-          f"Hushmoor: {warned or 'no warning'}")
-    check(not n["changes"] and n["entry"] is not None and warned is not None,
-          "away: the night away from the seat is not as the README says")
-exits = [text for _, text in marks if text.startswith("exit ")]
-check(exits and all(text == "exit 0" for text in exits), f"Hushmoor quit on SIGTERM with {exits}")
-check(mark("done")[0] is not None, "the driver did not finish")
+    row = held_series("in a row", False)
+    check(row == 20, "not twenty nights in a row")
+    n = night("away")
+    if ran(n, "away"):
+        warned = next((l.split("): ", 1)[-1] for l in read(nights, "away.log").splitlines() if "turn airport off" in l), None)
+        print(f"Another user away from any seat ({mark('away session')[1]}):")
+        print(f"  rfkill events during the night: {len(n['changes'])}; Hushmoor: {warned or 'no warning'}")
+        check(not n["changes"] and warned is not None, "away: the night away from the seat is not as the README says")
+    exits = [text for _, text in marks if text.startswith("exit ")]
+    check(exits and all(text == "exit 0" for text in exits), f"Hushmoor quit on SIGTERM with {exits}")
+    check(mark("done")[0] is not None, "the driver did not finish")
 
-# The connected nights: NetworkManager on wlan0, hostapd's access point on wlan1.
-load(out / "link")
-print("  " + (mark("associated before the nights")[1] or "never associated"))
-check(series("Connected nights (NetworkManager on wlan0, hostapd on wlan1)", True) > 0, "no connected night")
-check(mark("exit ")[1] == "exit 0", f"Hushmoor quit on SIGTERM with {mark('exit ')[1]}")
-check(mark("done")[0] is not None, "the driver did not finish the connected nights")
+    # The connected nights: NetworkManager on wlan0, hostapd's access point on wlan1.
+    load(out / "link")
+    print("The connected disk: " + (mark("associated before the nights")[1] or "never associated"))
+    linked = held_series("connected", True)
+    check(linked > 0, "no connected night")
+    print(f"Nights judged: {row} in a row, one away from the seat, {linked} connected")
+    check(mark("exit ")[1] == "exit 0", f"Hushmoor quit on SIGTERM with {mark('exit ')[1]}")
+    check(mark("done")[0] is not None, "the driver did not finish the connected nights")
 
-if faults:
-    fail("FAILED:\n" + "\n".join("  " + fault for fault in faults))
-print("all nights as they should be")
+    if faults:
+        fail("FAILED:\n" + "\n".join("  " + fault for fault in faults))
+    print("all nights as they should be")
+
+
+if __name__ == "__main__":
+    main(Path(sys.argv[1]))
