@@ -38,6 +38,41 @@ SYSTEMD1 = Gio.DBusNodeInfo.new_for_xml('''<node>
 PHY = 'sys/devices/pci0000:00/0000:00:14.3/ieee80211/phy0'
 
 
+def until(condition, limit=30):
+    '''Runs the main context until condition() holds; False after `limit`
+    seconds (a hang guard, never a timing check).'''
+    end = time.monotonic() + limit
+    tick = GLib.timeout_add(20, lambda: True)  # wakes the iteration to look again
+    try:
+        while not condition():
+            if time.monotonic() > end:
+                return False
+            GLib.MainContext.default().iteration(True)
+        return True
+    finally:
+        GLib.source_remove(tick)
+
+
+def start_bus(folder):
+    '''A private system bus with its socket in `folder`, where anyone may own
+    any name and call anything, as root may on a real one: (its dbus-daemon, its address).'''
+    with open(os.path.join(folder, 'bus.conf'), 'w') as f:
+        f.write('<busconfig><type>system</type><listen>unix:path=%s/bus</listen><auth>EXTERNAL</auth>'
+                '<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>'
+                '<allow receive_sender="*"/></policy></busconfig>' % folder)
+    # Its only complaint, when not really root, is that it cannot raise its fd limit.
+    daemon = subprocess.Popen(['dbus-daemon', '--nofork', '--print-address=1',
+                               '--config-file=' + os.path.join(folder, 'bus.conf')],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    return daemon, daemon.stdout.readline().strip()
+
+
+def connect(address):
+    return Gio.DBusConnection.new_for_address_sync(
+        address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+        Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+
+
 def unavailable():
     '''Why the real logind cannot run here, or None.'''
     missing = [tool for tool in ('unshare', 'dbus-daemon', LOGIND) if not shutil.which(tool)]
@@ -94,33 +129,11 @@ class Machine:
         with open(self.path(name), errors='replace') as f:
             return f.read()
 
-    def until(self, condition, limit=30):
-        '''Runs the main context until condition() holds; False after `limit`
-        seconds (a hang guard, never a timing check).'''
-        end = time.monotonic() + limit
-        tick = GLib.timeout_add(20, lambda: True)  # wakes the iteration to look again
-        try:
-            while not condition():
-                if time.monotonic() > end:
-                    return False
-                GLib.MainContext.default().iteration(True)
-            return True
-        finally:
-            GLib.source_remove(tick)
+    until = staticmethod(until)
 
     def _start_bus(self):
-        self._write('bus.conf', '<busconfig><type>system</type><listen>unix:path=%s</listen>'
-                    '<auth>EXTERNAL</auth><policy context="default"><allow user="*"/><allow own="*"/>'
-                    '<allow send_destination="*"/><allow receive_sender="*"/></policy></busconfig>'
-                    % self.path('bus'))
-        # Its only complaint, when not really root, is that it cannot raise its fd limit.
-        self.bus = subprocess.Popen(['dbus-daemon', '--nofork', '--print-address=1',
-                                     '--config-file=' + self.path('bus.conf')],
-                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        self.address = self.bus.stdout.readline().strip()
-        self.conn = Gio.DBusConnection.new_for_address_sync(
-            self.address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
-            Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+        self.bus, self.address = start_bus(self.dir)
+        self.conn = connect(self.address)
         self.conn.register_object('/org/freedesktop/systemd1', SYSTEMD1[0], self._systemd, None, None)
         self.conn.register_object('/org/freedesktop/systemd1/unit/suspend_2etarget', SYSTEMD1[1],
                                   None, lambda *a: GLib.Variant('s', 'loaded'), None)
