@@ -1,6 +1,7 @@
-// --help, --version and unknown options of the hushmoor command. They are
-// answered before any backend is installed, so asking for help starts no
-// panel, adds no login item, takes no logind lock and starts no System Events.
+// --help, --version, --status and unknown options of the hushmoor command.
+// They are answered before any backend is installed, so asking for help or
+// the status starts no panel, adds no login item, takes no logind lock and
+// starts no System Events.
 #include "app/CommandLine.h"
 
 #include <cerrno>
@@ -11,7 +12,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: hushmoor [-SleepDelay N]\n"
-    "       hushmoor --help | --version\n"
+    "       hushmoor --status | --help | --version\n"
     "\n"
     "Switches the Wi-Fi radio off just before the laptop sleeps and back on\n"
     "after wake if it had been on. Start it once: it stays in the background\n"
@@ -19,6 +20,9 @@ constexpr const char* kUsage =
     "\n"
     "  -SleepDelay N  seconds to hold the sleep back once the radio is off\n"
     "                 (0 means 5); overrides the settings file for this run\n"
+    "  --status       say whether Hushmoor runs and does its job, and exit\n"
+    "                 (0 when a copy runs with its sleep lock and no radio\n"
+    "                 waits to be switched back on, 1 otherwise)\n"
     "  -h, --help     print this help and exit\n"
     "  --version      print the version and exit\n"
     "\n"
@@ -38,7 +42,8 @@ int finish(std::FILE* out, std::FILE* err) {
 }  // namespace
 
 std::optional<int> answerCommandLine(int argc, const char* const argv[], std::FILE* out,
-                                     std::FILE* err) {
+                                     std::FILE* err,
+                                     const std::function<int(std::FILE* out)>& status) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
     if (argument == "--help" || argument == "-h") {
@@ -48,6 +53,10 @@ std::optional<int> answerCommandLine(int argc, const char* const argv[], std::FI
     if (argument == "--version") {
       std::fputs("hushmoor " HUSHMOOR_VERSION "\n", out);
       return finish(out, err);
+    }
+    if (argument == "--status") {
+      const int healthy = status(out);
+      return finish(out, err) == 0 ? healthy : 1;
     }
     // Settings take one dash ("-SleepDelay 3"); two dashes are an option
     // this command does not have, so the user hears so instead of a start

@@ -57,14 +57,16 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   };
   using K = SimCommand::Kind;
   if (verb == "wifi") {
-    expect(w.size() == 2, "wifi on|off|absent|fail-off|fail-on|ok");
+    constexpr const char* usage = "wifi on|off|absent|fail-off|fail-on|ok|other-change";
+    expect(w.size() == 2, usage);
     static const std::pair<const char*, K> states[] = {
         {"on", K::WifiOn},          {"off", K::WifiOff},
         {"absent", K::WifiAbsent},  {"fail-off", K::WifiFailOff},
-        {"fail-on", K::WifiFailOn}, {"ok", K::WifiOk}};
+        {"fail-on", K::WifiFailOn}, {"ok", K::WifiOk},
+        {"other-change", K::WifiOtherChange}};
     for (const auto& [word, kind] : states)
       if (w[1] == word) return SimCommand{kind, line, {}, 0};
-    expect(false, "wifi on|off|absent|fail-off|fail-on|ok");
+    expect(false, usage);
   }
   if (verb == "power-registration") {
     expect(w.size() == 2 && (w[1] == "fail" || w[1] == "ok"), "power-registration fail|ok");
@@ -86,6 +88,20 @@ SimCommand parseSimCommand(const std::vector<std::string>& w, int line) {
   if (verb == "record") {
     expect(w.size() == 1, "record (no arguments)");
     return SimCommand{K::Record, line, {}, 0};
+  }
+  if (verb == "pass") {
+    SimCommand command{K::Pass, line, {}, 0};
+    const auto [end, ec] = w.size() == 2 ? std::from_chars(w[1].data(), w[1].data() + w[1].size(),
+                                                           command.index)
+                                         : std::from_chars_result{nullptr, std::errc::invalid_argument};
+    expect(ec == std::errc() && end == w[1].data() + w[1].size() && command.index >= 0 &&
+               command.index <= INT32_MAX,
+           "pass SECONDS (time passes on the machine's clock)");
+    return command;
+  }
+  if (verb == "status") {
+    expect(w.size() == 1, "status (no arguments)");
+    return SimCommand{K::Status, line, {}, 0};
   }
   if (verb == "defaults") {
     if (w.size() == 4 && w[1] == "write") {

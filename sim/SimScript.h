@@ -19,6 +19,7 @@ struct SimCommand {
     WifiFailOff,
     WifiFailOn,
     WifiOk,
+    WifiOtherChange,
     RegistrationFail,
     RegistrationOk,
     PowerDelayLimit,
@@ -36,6 +37,8 @@ struct SimCommand {
     SystemEventsOk,
     SystemEventsStop,
     Record,
+    Status,
+    Pass,
   };
   Kind kind;
   int line = 0;
@@ -44,7 +47,7 @@ struct SimCommand {
   std::vector<std::string> arguments;
   uint32_t messageType = 0;  // Notify
   bool hidden = false;       // LoginItemsAdd
-  long index = 0;            // LoginItemsRemove; PowerDelayLimit: seconds, -1 for none
+  long index = 0;  // LoginItemsRemove; PowerDelayLimit: seconds, -1 for none; Pass: seconds
   // The command as one line for echoing: its words, quoted where a shell
   // would need it, without the comment.
   std::string text = {};

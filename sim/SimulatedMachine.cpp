@@ -17,6 +17,7 @@
 #include "platform/applevents/LaunchServices.h"
 #include "platform/corefoundation/CFRunLoop.h"
 #include "platform/corewlan/RadioSleepGuard.h"
+#include "app/StatusReport.h"
 #include "platform/corewlan/RadioSleepRecord.h"
 #include "platform/corewlan/WirelessBackendSim.h"
 #include "platform/foundation/LogSink.h"
@@ -140,6 +141,7 @@ void SimulatedMachine::launch(const SimCommand& command) {
   NSBundle::setMainBundlePath(NSString::stringWithUTF8String(bundlePath_));
   // Each process has its own guard of the radio, as LinuxMachine installs.
   auto guard = std::make_shared<RadioSleepGuard>(backends_.wireless);
+  guard->setClock([this] { return now_; });
   PlatformServices process = PlatformServices::current();
   process.wireless = guard;
   process.launchStep = [guard] { guard->restoreAfterUnfinishedSleep(); };
@@ -182,6 +184,13 @@ void SimulatedMachine::reportRecord() {
     out_ << "record: " << (reading.present ? "unreadable" : "none") << '\n';
 }
 
+// What `hushmoor --status` would print on this machine, and its exit status.
+void SimulatedMachine::reportStatus() {
+  const StatusReport report = makeStatusReport(bundleIdentifier_, bundlePath_, power(), wireless());
+  for (const std::string& line : report.lines) out_ << "status: " << line << '\n';
+  out_ << "status: exit " << (report.healthy ? 0 : 1) << '\n';
+}
+
 void SimulatedMachine::feedRunningApplication() {
   // The end of the script quits the application.
   if (next_ == script_->size()) NSApp->terminate(nullptr);
@@ -217,6 +226,9 @@ void SimulatedMachine::execute(const SimCommand& command) {
     case K::WifiFailOn:
       backends_.wireless->setFailPowerOn(true);
       break;
+    case K::WifiOtherChange:
+      backends_.wireless->reportOtherChange();
+      break;
     case K::WifiOk:
       backends_.wireless->setFailPowerOff(false);
       backends_.wireless->setFailPowerOn(false);
@@ -235,6 +247,12 @@ void SimulatedMachine::execute(const SimCommand& command) {
       break;
     case K::Record:
       reportRecord();
+      break;
+    case K::Status:
+      reportStatus();
+      break;
+    case K::Pass:
+      now_ += std::chrono::seconds(command.index);
       break;
     case K::DefaultsWrite:
     case K::DefaultsDelete: {

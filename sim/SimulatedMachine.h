@@ -5,6 +5,7 @@
 // it and stopped when the machine goes.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -43,6 +44,7 @@ class SimulatedMachine {
   void launchSecondCopy(const SimCommand& command);
   int runApplicationMain(const SimCommand& command);
   void reportRecord();
+  void reportStatus();
   void feedRunningApplication();
   [[noreturn]] void crash();
   void loginItemsCommand(const SimCommand& command);
@@ -61,6 +63,7 @@ class SimulatedMachine {
   bool running_ = false;
   CFRunLoopSourceRef feeder_ = nullptr;
   std::string failure_;
+  std::chrono::steady_clock::time_point now_{};  // the machine's clock, moved by `pass`
   bool echo_ = false;
 };
 

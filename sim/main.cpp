@@ -26,6 +26,7 @@ options:
 commands:
   wifi on|off|absent            radio on, radio off, no wireless interface
   wifi fail-off|fail-on|ok      radio requests fail from now on; ok ends both
+  wifi other-change             the kernel reports a change of another radio
   power-registration fail|ok    whether the next launch's registration works
   power-delay-limit N|none      how long the system waits for the answers to a
                                 will-sleep (default 5 s, logind's own default)
@@ -38,6 +39,8 @@ commands:
   crash                         kill the application (no shut-down sequence)
   record                        show the record of a radio switched off for
                                 a sleep
+  status                        what `hushmoor --status` says on this machine
+  pass SECONDS                  time passes (no sleep: the clock of reminders)
   sleep | can-sleep | wake      post 0xE0000280 | 0xE0000270 | 0xE0000300
   notify 0xHEX                  post any message code
   bundle PATH                   the bundle of the next launch
@@ -56,6 +59,8 @@ output lines:
   wait: N of M (...)            it asked for M, the system's limit ended it at N
   record: ...                   the radio record: "radio en1 off for a sleep",
                                 "none" or "unreadable"
+  status: LINE                  a line of `hushmoor --status`, then
+                                "status: exit 0|1"
   second copy exited: STATUS    a second launch found the first and ended
   ack: 0xCODE                   a notification was acknowledged
   terminated                    the application ended

@@ -6,9 +6,15 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "platform/foundation/UserFolders.h"
 
@@ -20,8 +26,12 @@ std::string runtimeFolder() {
 }
 }  // namespace
 
+std::string ApplicationInstanceLock::path(const std::string& bundleIdentifier) {
+  return runtimeFolder() + "/" + bundleIdentifier + ".lock";
+}
+
 ApplicationInstanceLock::ApplicationInstanceLock(const std::string& bundleIdentifier) {
-  const std::string path = runtimeFolder() + "/" + bundleIdentifier + ".lock";
+  const std::string path = ApplicationInstanceLock::path(bundleIdentifier);
   // Close-on-exec: a helper the application starts must not keep the lock.
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) {
@@ -43,4 +53,33 @@ ApplicationInstanceLock::ApplicationInstanceLock(const std::string& bundleIdenti
 
 ApplicationInstanceLock::~ApplicationInstanceLock() {
   if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<int> ApplicationInstanceLock::holder(const std::string& bundleIdentifier,
+                                                    std::string* problem) {
+  struct stat file;
+  if (::stat(path(bundleIdentifier).c_str(), &file) != 0) {
+    // No lock file: no copy has run since the runtime folder was made.
+    if (errno != ENOENT) *problem = path(bundleIdentifier) + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  std::ifstream locks("/proc/locks");
+  if (!locks) {
+    *problem = "cannot read /proc/locks";
+    return std::nullopt;
+  }
+  // "1: FLOCK  ADVISORY  WRITE 4242 00:2d:1183 0 EOF": the holder and the
+  // file as major:minor (hex):inode; waiters' lines carry a "->" first.
+  char device[64];
+  std::snprintf(device, sizeof device, "%02x:%02x:%lu", major(file.st_dev), minor(file.st_dev),
+                static_cast<unsigned long>(file.st_ino));
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string number, kind, advisory, mode, where;
+    int pid = 0;
+    if (fields >> number >> kind >> advisory >> mode >> pid >> where && kind == "FLOCK" &&
+        where == device)
+      return pid;
+  }
+  return std::nullopt;
 }

@@ -33,6 +33,14 @@ class ApplicationInstanceLock {
   Outcome outcome() const { return outcome_; }
   const std::string& problem() const { return problem_; }
 
+  // The lock file of `bundleIdentifier`.
+  static std::string path(const std::string& bundleIdentifier);
+  // The process that holds the lock now, as the kernel lists it in
+  // /proc/locks; the lock is not taken and the file not created. None when no
+  // copy runs, or when that cannot be told (*problem then says why). Blocks
+  // only on reading /proc.
+  static std::optional<int> holder(const std::string& bundleIdentifier, std::string* problem);
+
  private:
   int fd_ = -1;
   Outcome outcome_ = Outcome::Unavailable;

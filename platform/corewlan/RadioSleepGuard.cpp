@@ -81,7 +81,10 @@ void RadioSleepGuard::notificationHandling(natural_t messageType, bool handled) 
   // A switch-on that has just failed is not tried again at once: the record
   // waits for a change of the radio, a later wake or the next launch.
   if (powerOnFailedDuringWake_) {
+    // The application has logged this failure itself.
     waiting_ = Waiting::SwitchFailed;
+    ++failedSwitches_;
+    failureReported_ = clock_();
     watchRadios(true);
   } else {
     settle();
@@ -107,10 +110,20 @@ void RadioSleepGuard::settle() {
     return;
   } else {
     now = Waiting::SwitchFailed;
+    ++failedSwitches_;
   }
   // One line for each new reason to wait, not one for every change of the
-  // radios while it lasts.
-  if (now != waiting_) {
+  // radios while it lasts; a switch-on that keeps failing is told again once
+  // an hour, so a radio left off is never silent for long.
+  const bool remind = now == Waiting::SwitchFailed && waiting_ == now &&
+                      clock_() - failureReported_ >= std::chrono::hours(1);
+  if (remind) {
+    NSLog("WARN (%s:%d): still couldn't switch the radio back on after an unfinished sleep (%s "
+          "tries failed): %@",
+          __func__, __LINE__, std::to_string(failedSwitches_), error);
+    failureReported_ = clock_();
+  } else if (now != waiting_) {
+    if (now == Waiting::SwitchFailed) failureReported_ = clock_();
     if (now == Waiting::Absent)
       NSLog(
           "INFO: the radio Hushmoor switched off for a sleep is not there; it is switched back "
@@ -130,6 +143,7 @@ void RadioSleepGuard::settle() {
 void RadioSleepGuard::forget() {
   pending_.reset();
   waiting_ = Waiting::Nothing;
+  failedSwitches_ = 0;
   watchRadios(false);
   if (auto problem = RadioSleepRecord::remove(RadioSleepRecord::path()))
     reportRecordProblem(problem->description);

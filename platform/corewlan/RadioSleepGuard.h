@@ -30,7 +30,9 @@
 // process.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,6 +66,11 @@ class RadioSleepGuard : public WirelessBackend {
   // record.
   void restoreAfterUnfinishedSleep();
 
+  // The clock of the reminder that a switch-on still fails (logged again at
+  // most once an hour, with the count); the simulated machine sets its own.
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  void setClock(Clock clock) { clock_ = std::move(clock); }
+
   bool hasInterface(const std::string& bsdName) override { return radios_->hasInterface(bsdName); }
   bool radioPower(const std::string& bsdName) override { return radios_->radioPower(bsdName); }
   // Before switching off for a sleep the record is written (a warning, once
@@ -95,6 +102,9 @@ class RadioSleepGuard : public WirelessBackend {
   bool powerOnFailedDuringWake_ = false;
   bool watching_ = false;
   Waiting waiting_ = Waiting::Nothing;  // what the last settle() waits for
+  unsigned failedSwitches_ = 0;         // switch-ons failed since the record was written
+  std::chrono::steady_clock::time_point failureReported_;
+  Clock clock_ = [] { return std::chrono::steady_clock::now(); };
   bool recordProblemReported_ = false;
   bool watchProblemReported_ = false;
 };

@@ -35,8 +35,8 @@ bool WirelessBackendSim::setRadioPower(const std::string& bsdName, bool on,
   return true;
 }
 
-void WirelessBackendSim::setHardware(bool present, bool on) {
-  const bool changed = present != present_ || on != radioOn_;
+void WirelessBackendSim::setHardware(bool present, bool on, bool reportAnyway) {
+  const bool changed = reportAnyway || present != present_ || on != radioOn_;
   present_ = present;
   radioOn_ = on;
   // A copy: the handler may stop the watching.

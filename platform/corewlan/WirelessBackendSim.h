@@ -18,9 +18,12 @@ class WirelessBackendSim : public WirelessBackend {
   void setPowerObserver(PowerObserver observer) { observer_ = std::move(observer); }
   // The hardware's state: whether the interface is there and its radio on.
   // Reported to the radio change handler when it changes.
-  void setHardware(bool present, bool on);
+  void setHardware(bool present, bool on, bool reportAnyway = false);
   void setPresent(bool present) { setHardware(present, radioOn_); }
   void setRadio(bool on) { setHardware(present_, on); }
+  // The kernel reports a change of some other radio (a Bluetooth switch, a
+  // second card): the watchers hear of it, this radio stays as it is.
+  void reportOtherChange() { setHardware(present_, radioOn_, true); }
   void setFailPowerOff(bool fail) { failOff_ = fail; }
   void setFailPowerOn(bool fail) { failOn_ = fail; }
   bool present() const { return present_; }

@@ -59,7 +59,8 @@ std::optional<RadioBlocks> WirelessRfkill::radioBlocks(const std::string& bsdNam
 std::string WirelessRfkill::radioDevice(const std::string& bsdName) {
   auto radio = find(bsdName);
   if (!radio) return bsdName;
-  return "rfkill" + std::to_string(radio->rfkillIndex()) + " of " + radio->interfaceName();
+  return radio->interfaceName() + " (" + radio->phyName() + ", rfkill" +
+         std::to_string(radio->rfkillIndex()) + ")";
 }
 
 WirelessRfkill::~WirelessRfkill() { stopWatching(); }

@@ -23,7 +23,7 @@ class WirelessRfkill : public WirelessBackend {
   bool setRadioPower(const std::string& bsdName, bool on, std::shared_ptr<NSError>* error) override;
   // rfkill's soft and hard block of the interface's radio.
   std::optional<RadioBlocks> radioBlocks(const std::string& bsdName) override;
-  // "rfkill<N> of <interface>".
+  // "<interface> (<phy>, rfkill<N>)": "wlp2s0 (phy0, rfkill1)".
   std::string radioDevice(const std::string& bsdName) override;
   // Reads the kernel's rfkill events from the device (opened read-only, so
   // a seat user's access suffices), on the main context. The kernel

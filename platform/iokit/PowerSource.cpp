@@ -6,3 +6,9 @@
 PowerSource& currentPowerSource() {
   return PlatformServices::use(&PlatformServices::powerSource, makeDefaultPowerSource);
 }
+
+PowerSource::Report PowerSource::report(int) const {
+  Report report;
+  report.problem = "this machine offers no power service to ask";
+  return report;
+}

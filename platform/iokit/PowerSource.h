@@ -52,6 +52,22 @@ class PowerSource {
   // will-sleep arrives, so a wait before the sleep ends in time whatever the
   // backend. Main thread; never blocks.
   virtual std::optional<std::chrono::milliseconds> systemWaitLimit() const { return std::nullopt; }
+
+  // For a person asking whether the application does its job (`hushmoor
+  // --status`), without registering or holding anything: whether the service
+  // lists a sleep lock held by process `pid`, how long it holds a sleep back
+  // at most, and the wait that leaves the application (as systemWaitLimit).
+  // `problem` says why the service could not be asked. Blocks for about a
+  // second at most; not from a notification callback.
+  struct Report {
+    bool reached = false;
+    bool lockListed = false;
+    std::optional<std::chrono::milliseconds> holdLimit, waitLimit;
+    std::string problem;
+    std::string service;    // who holds the sleeps back, as a person knows it
+    std::string limitName;  // the setting of holdLimit, for a person to change
+  };
+  virtual Report report(int pid) const;
 };
 
 // The installed power source (PlatformServices.h), the default one when none

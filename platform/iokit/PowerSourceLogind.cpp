@@ -6,6 +6,19 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/iokit/IOMessage.h"
 
+namespace {
+
+// A little before logind's own deadline, so the wait is over before the
+// machine freezes the process rather than a moment after the wake.
+std::optional<std::chrono::milliseconds> waitLimitFor(std::optional<uint64_t> limitUSec) {
+  constexpr uint64_t kMarginUSec = 200000;
+  if (!limitUSec) return std::nullopt;
+  return std::chrono::milliseconds((*limitUSec > kMarginUSec ? *limitUSec - kMarginUSec : 0) /
+                                   1000);
+}
+
+}  // namespace
+
 uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
   auto registration = std::make_unique<Registration>();
   registration->deliver = std::move(deliver);
@@ -23,14 +36,7 @@ uint32_t PowerSourceLogind::registerForSystemPower(Delivery deliver) {
   }
   const uint32_t number = ++lastRegistration_;
   const std::optional<uint64_t> limit = registration->logind->inhibitDelayMaxUSec();
-  waitLimit_.reset();
-  if (limit) {
-    // A little before logind's own deadline, so the wait is over before the
-    // machine freezes the process rather than a moment after the wake.
-    constexpr uint64_t kMarginUSec = 200000;
-    waitLimit_ =
-        std::chrono::milliseconds((*limit > kMarginUSec ? *limit - kMarginUSec : 0) / 1000);
-  }
+  waitLimit_ = waitLimitFor(limit);
   registrations_.emplace(number, std::move(registration));
   if (options_.delayLimitObserver) options_.delayLimitObserver(limit);
   return number;
@@ -63,4 +69,20 @@ void PowerSourceLogind::deregister(uint32_t registration) {
   // Destroying the logind client drops the subscription and the lock, so an
   // unacknowledged sleep goes ahead without us.
   registrations_.erase(registration);
+}
+
+PowerSource::Report PowerSourceLogind::report(int pid) const {
+  SystemError error;
+  const auto listing = LogindSleepInhibitor::list(options_.logind, pid, &error);
+  Report report;
+  report.problem = error.description;
+  report.service = "systemd-logind";
+  report.limitName = "InhibitDelayMaxSec in logind.conf";
+  if (!listing) return report;
+  report.reached = true;
+  report.lockListed = listing->lockListed;
+  if (listing->inhibitDelayMaxUSec)
+    report.holdLimit = std::chrono::milliseconds(*listing->inhibitDelayMaxUSec / 1000);
+  report.waitLimit = waitLimitFor(listing->inhibitDelayMaxUSec);
+  return report;
 }

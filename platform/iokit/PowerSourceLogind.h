@@ -45,6 +45,8 @@ class PowerSourceLogind : public PowerSource {
   // logind's InhibitDelayMaxUSec as the last registration read it, less a
   // margin; none when it could not be read.
   std::optional<std::chrono::milliseconds> systemWaitLimit() const override { return waitLimit_; }
+  // Asks logind with a connection of its own, for at most about a second.
+  Report report(int pid) const override;
 
  private:
   struct Registration {

@@ -38,3 +38,13 @@ bool PowerSourceSim::allowPowerChange(uint32_t registration, intptr_t notificati
 }
 
 void PowerSourceSim::deregister(uint32_t registration) { registrations_.erase(registration); }
+
+PowerSource::Report PowerSourceSim::report(int) const {
+  Report report;
+  report.reached = true;
+  report.lockListed = !registrations_.empty();
+  report.holdLimit = report.waitLimit = delayLimit_;
+  report.service = "the simulated machine";
+  report.limitName = "power-delay-limit";
+  return report;
+}

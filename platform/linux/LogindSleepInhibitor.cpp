@@ -5,6 +5,13 @@
 #include <gio/gunixfdlist.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
 namespace {
 
 constexpr const char* kLogindName = "org.freedesktop.login1";
@@ -26,11 +33,11 @@ std::string describe(const GError* error) {
   return error != nullptr && error->message != nullptr ? error->message : "unknown error";
 }
 
-}  // namespace
-
-std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options options,
-                                                                  SleepHandler handler,
-                                                                  SystemError* error) {
+// A private connection to the system bus (the options' address, else
+// DBUS_SYSTEM_BUS_ADDRESS or its default place); nullptr and *error when there
+// is none. Blocks while the bus answers the handshake, until `cancellable`.
+GDBusConnection* connectToSystemBus(const LogindSleepInhibitor::Options& options,
+                                    GCancellable* cancellable, SystemError* error) {
   g_autoptr(GError) gerror = nullptr;
   g_autofree char* address = options.busAddress.empty() ? g_dbus_address_get_for_bus_sync(
                                                               G_BUS_TYPE_SYSTEM, nullptr, &gerror)
@@ -39,19 +46,30 @@ std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options option
     if (error) *error = {EIO, "no system bus: " + describe(gerror)};
     return nullptr;
   }
-  // A connection of our own rather than the shared singleton: closing it on
-  // deregistration cannot disturb other users, and a test can point each
-  // instance at a different bus.
   GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
       address,
       static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &gerror);
+      nullptr, cancellable, &gerror);
   if (connection == nullptr) {
     if (error) *error = {EIO, "cannot connect to the system bus: " + describe(gerror)};
     return nullptr;
   }
   g_dbus_connection_set_exit_on_close(connection, FALSE);
+  return connection;
+}
+
+}  // namespace
+
+std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options options,
+                                                                  SleepHandler handler,
+                                                                  SystemError* error) {
+  // A connection of our own rather than the shared singleton: closing it on
+  // deregistration cannot disturb other users, and a test can point each
+  // instance at a different bus.
+  GDBusConnection* connection = connectToSystemBus(options, nullptr, error);
+  if (connection == nullptr) return nullptr;
+  g_autoptr(GError) gerror = nullptr;
 
   std::unique_ptr<LogindSleepInhibitor> self(
       new LogindSleepInhibitor(std::move(options), std::move(handler), connection));
@@ -222,6 +240,71 @@ std::optional<uint64_t> LogindSleepInhibitor::inhibitDelayMaxUSec() const {
   g_variant_get(result, "(v)", &value);
   if (!g_variant_is_of_type(value, G_VARIANT_TYPE_UINT64)) return std::nullopt;
   return g_variant_get_uint64(value);
+}
+
+std::optional<LogindSleepInhibitor::Listing> LogindSleepInhibitor::list(const Options& options,
+                                                                        int pid,
+                                                                        SystemError* error) {
+  // One second for the handshake and both calls together: a bus or a logind
+  // that does not answer (stopped, hung) is cancelled then.
+  using namespace std::chrono_literals;
+  const auto deadline = std::chrono::steady_clock::now() + 1s;
+  g_autoptr(GCancellable) cancellable = g_cancellable_new();
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  std::thread timer([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (!finished.wait_until(lock, deadline, [&] { return done; }))
+      g_cancellable_cancel(cancellable);
+  });
+  const auto remainingMs = [&] {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return std::max<int>(1, static_cast<int>(left.count()));
+  };
+  std::optional<Listing> listing;
+  g_autoptr(GError) gerror = nullptr;
+  g_autoptr(GDBusConnection) connection = connectToSystemBus(options, cancellable, error);
+  g_autoptr(GVariant) locks =
+      connection == nullptr
+          ? nullptr
+          : g_dbus_connection_call_sync(connection, kLogindName, kLogindPath, kManagerInterface,
+                                        "ListInhibitors", nullptr, G_VARIANT_TYPE("(a(ssssuu))"),
+                                        G_DBUS_CALL_FLAGS_NONE, remainingMs(), cancellable,
+                                        &gerror);
+  if (locks != nullptr) {
+    listing.emplace();
+    g_autoptr(GVariantIter) iter = nullptr;
+    g_variant_get(locks, "(a(ssssuu))", &iter);
+    const char *what, *who, *why, *mode;
+    guint32 uid, holder;
+    while (g_variant_iter_next(iter, "(&s&s&s&suu)", &what, &who, &why, &mode, &uid, &holder))
+      listing->lockListed |= std::string_view(what).find("sleep") != std::string_view::npos &&
+                             who == options.who && g_strcmp0(mode, "delay") == 0 &&
+                             uid == ::getuid() && static_cast<int>(holder) == pid;
+    g_autoptr(GVariant) limit = g_dbus_connection_call_sync(
+        connection, kLogindName, kLogindPath, "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", kManagerInterface, "InhibitDelayMaxUSec"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NONE, remainingMs(), cancellable, nullptr);
+    g_autoptr(GVariant) value = nullptr;
+    if (limit != nullptr) g_variant_get(limit, "(v)", &value);
+    if (value != nullptr && g_variant_is_of_type(value, G_VARIANT_TYPE_UINT64))
+      listing->inhibitDelayMaxUSec = g_variant_get_uint64(value);
+  } else if (connection != nullptr && error != nullptr) {
+    g_dbus_error_strip_remote_error(gerror);
+    *error = {EIO, "systemd-logind does not answer: " + describe(gerror)};
+  }
+  if (!listing && error != nullptr && g_cancellable_is_cancelled(cancellable))
+    *error = {ETIMEDOUT, std::string(connection ? "systemd-logind" : "the system bus") +
+                             " did not answer within a second"};
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+  }
+  finished.notify_one();
+  timer.join();
+  return listing;
 }
 
 void LogindSleepInhibitor::onPrepareForSleep(GDBusConnection*, const char*, const char*,

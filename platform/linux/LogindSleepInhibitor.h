@@ -77,6 +77,17 @@ class LogindSleepInhibitor {
   // up to a few seconds; meant for start-up, not for the handler of a wake.
   std::optional<uint64_t> inhibitDelayMaxUSec() const;
 
+  // What logind says now, for a person asking, with no lock and no
+  // subscription: whether it lists a sleep delay lock of `options.who` held
+  // by process `pid` of this user, and its InhibitDelayMaxUSec. Nothing when
+  // the bus or logind cannot be asked (*error says why). Blocks for about a
+  // second at most, whatever the bus or logind do. Any thread.
+  struct Listing {
+    bool lockListed = false;
+    std::optional<uint64_t> inhibitDelayMaxUSec;
+  };
+  static std::optional<Listing> list(const Options& options, int pid, SystemError* error);
+
  private:
   enum class Answer { Taken, Busy, Failed };
   LogindSleepInhibitor(Options options, SleepHandler handler, GDBusConnection* connection);

@@ -105,6 +105,15 @@ std::optional<RfkillRadio> RfkillRadio::find(const std::string& name, const Rfki
   return chosen;
 }
 
+std::string RfkillRadio::phyName() const {
+  // The rfkill folder lies under the phy's own (.../ieee80211/phy0/rfkill1),
+  // reached through the interface's phy80211 link.
+  std::error_code ec;
+  const fs::path phy = fs::path(rfkillDir_).parent_path();
+  const fs::path target = fs::read_symlink(phy, ec);
+  return (ec ? phy : target).filename().string();
+}
+
 std::optional<RfkillState> RfkillRadio::state(SystemError* error) const {
   const fs::path dir(rfkillDir_);
   auto soft = readNumber(dir / "soft");

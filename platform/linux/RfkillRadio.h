@@ -31,6 +31,8 @@ class RfkillRadio {
 
   const std::string& interfaceName() const { return interface_; }
   uint32_t rfkillIndex() const { return index_; }
+  // The wireless phy the interface belongs to ("phy0").
+  std::string phyName() const;
 
   // Reads the current block state from sysfs; fails when the device is gone.
   std::optional<RfkillState> state(SystemError* error = nullptr) const;

@@ -60,6 +60,16 @@ void warnAboutLogindDelayLimit(std::optional<uint64_t> inhibitDelayMaxUSec) {
 
 }  // namespace
 
+std::shared_ptr<PowerSource> makeLinuxPowerSource(const std::string& applicationName) {
+  PowerSourceLogind::Options power;
+  power.logind.who = applicationName;
+  return std::make_shared<PowerSourceLogind>(std::move(power));
+}
+
+std::shared_ptr<WirelessBackend> makeLinuxRadios() {
+  return std::make_shared<WirelessRfkill>(rfkillPaths());
+}
+
 void installLinuxMachine(LinuxMachineOptions options) {
   application() = std::move(options);
   // One name however the program was started (the command "hushmoor", the

@@ -4,7 +4,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "platform/corewlan/WirelessBackend.h"
+#include "platform/iokit/PowerSource.h"
 
 // What the platform needs to know of the application.
 struct LinuxMachineOptions {
@@ -24,3 +28,9 @@ struct LinuxMachineOptions {
 // wireless backend and its restore as the launch step. Call once on the main
 // thread, before NSApplicationMain; it does not block.
 void installLinuxMachine(LinuxMachineOptions options);
+
+// The real machine's power source and radios on their own, for a report that
+// must change nothing (`hushmoor --status`): no radio guard, no panels, no
+// journal, nothing registered. They do not block until asked.
+std::shared_ptr<PowerSource> makeLinuxPowerSource(const std::string& applicationName);
+std::shared_ptr<WirelessBackend> makeLinuxRadios();

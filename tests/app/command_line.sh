@@ -14,5 +14,6 @@ run 0 -SleepDelay 3 --help && [ ! -s "$t/err" ] && grep -q "^Usage: hushmoor \[-
   grep -q "man hushmoor" "$t/out" && mv "$t/out" "$t/help" && run 0 -h && cmp -s "$t/out" "$t/help" || fail -h
 run 2 -SleepDelay 3 --sleep-delay 3 && [ ! -s "$t/out" ] && { echo "hushmoor: unknown option --sleep-delay" &&
   echo && cat "$t/help"; } | cmp -s - "$t/err" || fail "the usage on standard error"
+run 1 --status && grep -q "^Sleep lock: unknown: cannot connect to the system bus" "$t/out" || fail --status
 "$exe" --version >/dev/full 2>/dev/null; [ $? = 1 ] || fail "a failed write passed"
 echo ok

@@ -97,6 +97,33 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(len(warnings), 1, warnings)
         self.assertIn('at most 5 s (InhibitDelayMaxSec), but Hushmoor waits 5 s', warnings[0])
 
+    def test_status_says_whether_a_copy_runs_with_its_lock_and_what_the_radio_waits_for(self):
+        m = self.enterContext(Machine())
+        self.assertEqual(m.status()[0], 1)
+        m.launch('-SleepDelay', '9')
+        self.assertTrue(m.until(lambda: len(m.locks()) == 1 and 'login items' in m.text()), m.text())
+        status, text = m.status()
+        self.assertEqual(status, 0, text)
+        for line in ('Hushmoor: running, PID %d' % m.app.pid,
+                     'Sleep lock: held: systemd-logind waits for Hushmoor before each sleep',
+                     'Sleep hold limit: 5 s (InhibitDelayMaxSec in logind.conf)',
+                     "Wait before a sleep: 4.8 s, cut short: SleepDelay 9 from the running copy's",
+                     'Radio: en1 is wlp2s0 (phy0, rfkill1): on', 'Radio record: none',
+                     'Login item: %s/.config/autostart/hushmoor-login-item-' % m.path('home')):
+            self.assertIn('\n' + line, '\n' + text)
+        m.suspend(wait=False)
+        self.assertTrue(m.until(lambda: m.soft), 'the radio went off for the sleep')
+        m.app.kill()  # in its wait: the radio stays off
+        m.app.wait()
+        m.stop_logind()
+        status, text = m.status()
+        self.assertEqual(status, 1, text)
+        for line in ('Hushmoor: not running', 'Sleep lock: unknown: systemd-logind does not answer',
+                     'Sleep hold limit: unknown', 'Radio: en1 is wlp2s0 (phy0, rfkill1): off (soft block)',
+                     'Radio record: pending since '):
+            self.assertIn('\n' + line, '\n' + text)
+        self.assertIn("switched back on at Hushmoor's next launch", text)
+
     def test_without_logind_it_says_so_and_quits(self):
         m = self.enterContext(Machine())
         m.stop_logind()

@@ -131,10 +131,18 @@ class LogindClient(unittest.TestCase):
             self.logind.failures = [answer] * 3
             self.wake(probe)
             self.assertTrue(self.locks(1), answer)
-        pipe = 'pipe:[%d]' % os.fstat(self.logind.lock_fd()).st_ino
-        fd = next(fd for fd in os.listdir('/proc/%d/fd' % probe.proc.pid)
-                  if os.readlink('/proc/%d/fd/%s' % (probe.proc.pid, fd)) == pipe)
-        with open('/proc/%d/fdinfo/%s' % (probe.proc.pid, fd)) as info:
+        # The lock's fd in the probe, once it has left the socket it came by.
+        pipe, proc = 'pipe:[%d]' % os.fstat(self.logind.lock_fd()).st_ino, '/proc/%d/' % probe.proc.pid
+        def held():
+            links = {}
+            for fd in os.listdir(proc + 'fd'):
+                try:
+                    links[os.readlink(proc + 'fd/' + fd)] = fd
+                except FileNotFoundError:  # closed meanwhile
+                    pass
+            return [links[pipe]] if pipe in links else []
+        self.assertTrue(until(held, 10))
+        with open(proc + 'fdinfo/' + held()[0]) as info:
             flags = int(next(l for l in info if l.startswith('flags:')).split()[1], 8)
         self.assertTrue(flags & os.O_CLOEXEC)
 

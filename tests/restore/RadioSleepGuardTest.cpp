@@ -34,7 +34,7 @@ struct LaunchCase {  // record "" for none; logged: a pattern of the log lines j
 
 std::string record(const std::string& interface, const std::string& bootId) {
   return "[Radio off for sleep]\nInterface=" + interface +
-         "\nDevice=rfkill0 of wlan0\nBootId=" + bootId + "\nTime=1700000000\n";
+         "\nDevice=wlan0 (phy0, rfkill0)\nBootId=" + bootId + "\nTime=1700000000\n";
 }
 
 TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnARadioLeftSoftBlockedAndKeepsTheRecordWhileItCannot) {

@@ -221,7 +221,7 @@ class Machine:
         with open(self.path(name), 'w') as f:
             f.write(text)
 
-    def launch(self, *arguments):
+    def env(self):
         home = self.path('home')
         env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address, HUSHMOOR_TEST_ROOT=self.dir,
                    HOME=home, XDG_CONFIG_HOME=home + '/.config', XDG_DATA_HOME=home + '/.local',
@@ -229,9 +229,18 @@ class Machine:
                    XDG_RUNTIME_DIR=self.path('run'), HUSHMOOR_SYSTEM_EVENTS_IDLE_QUIT='30')
         env.pop('DISPLAY', None)  # panels go to the log
         env.pop('WAYLAND_DISPLAY', None)
+        return env
+
+    def launch(self, *arguments):
         with open(self.path('app.log'), 'a') as log:
-            self.app = subprocess.Popen([self.app_path, *arguments], env=env,
+            self.app = subprocess.Popen([self.app_path, *arguments], env=self.env(),
                                         stdout=subprocess.DEVNULL, stderr=log)
+
+    def status(self):
+        '''`hushmoor --status` as this machine's user: (its exit status, what it printed).'''
+        done = subprocess.run([self.app_path, '--status'], env=self.env(), capture_output=True,
+                              text=True, timeout=30)
+        return done.returncode, done.stdout
 
     def _pids_of_ours(self):
         '''Processes with our folder in their environment.'''
