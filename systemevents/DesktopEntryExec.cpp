@@ -1,23 +1,13 @@
 // Exec and TryExec lines for login items.
 #include "systemevents/DesktopEntryExec.h"
 
+#include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstring>
 
 namespace systemevents {
-
-std::string quoteExecArgument(const std::string& argument) {
-  std::string quoted = "\"";
-  for (char c : argument) {
-    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
-    if (c == '%') quoted += '%';
-    quoted += c;
-  }
-  quoted += '"';
-  return quoted;
-}
 
 namespace {
 bool isExecutableFile(const std::string& path) {
@@ -38,32 +28,19 @@ std::string bundleExecutable(const std::string& path) {
 }  // namespace
 
 namespace {
-bool hasControlCharacter(const std::string& text) {
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7f) return true;
-  }
-  return false;
+
+// Whether the path can stand in an Exec or TryExec line as it is: launchers
+// part ways on anything else. gio refuses an entry whose program is quoted
+// with "%%" in it, systemd-xdg-autostart-generator unescapes backslashes
+// twice, neither is sure about what systemd makes of '$' and '"' in the unit
+// it writes, and a desktop entry's strings hold no control character and no
+// byte that is not UTF-8. Spaces and non-ASCII letters are fine.
+bool plain(const std::string& path) {
+  for (unsigned char c : path)
+    if (c < 0x80 && !g_ascii_isalnum(c) && std::strchr("/._-+,:@= ", c) == nullptr) return false;
+  return g_utf8_validate(path.data(), static_cast<gssize>(path.size()), nullptr);
 }
 
-// The argument as printf's %b operand in single quotes: control characters
-// as octal escapes, backslashes doubled, single quotes closed and reopened.
-std::string printfOperand(const std::string& text) {
-  std::string operand = "'";
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7f) {
-      char octal[6];
-      std::snprintf(octal, sizeof octal, "\\0%03o", c);
-      operand += octal;
-    } else if (c == '\\') {
-      operand += "\\\\";
-    } else if (c == '\'') {
-      operand += "'\\''";
-    } else {
-      operand += static_cast<char>(c);
-    }
-  }
-  return operand + "'";
-}
 }  // namespace
 
 std::string execLineForPath(const std::string& path) {
@@ -73,25 +50,26 @@ std::string execLineForPath(const std::string& path) {
     target = path;
     if (!isExecutableFile(path)) program = "xdg-open";
   }
-  if (!hasControlCharacter(target)) {
-    return program.empty() ? quoteExecArgument(target) : program + " " + quoteExecArgument(target);
-  }
-  // A desktop entry's strings cannot hold control characters (a newline in a
-  // path, say), so the path is rebuilt by the shell from octal escapes; the
-  // "_" keeps a trailing newline from being stripped by $(...).
-  std::string script = "p=$(printf '%b_' " + printfOperand(target) + "); exec " +
-                       (program.empty() ? "" : program + " ") + "\"${p%_}\"";
-  return "sh -c " + quoteExecArgument(script);
+  // Quoted for its spaces; a plain path holds nothing else to escape.
+  if (plain(target)) return (program.empty() ? "" : program + " ") + "\"" + target + "\"";
+  // Any other path travels base64-encoded through sh, in a line with nothing
+  // any launcher reads specially (no backslash, '%', '$' or quote inside);
+  // xargs hands the decoded path over as one argument to nice (which runs the
+  // program as it is) or to xdg-open. All of them are in every Debian system.
+  g_autofree gchar* encoded =
+      g_base64_encode(reinterpret_cast<const guchar*>(target.data()), target.size());
+  return std::string("sh -c \"echo ") + encoded + " | base64 -d | xargs -0 " +
+         (program.empty() ? "nice -n 0" : program) + "\"";
 }
 
 std::string tryExecForPath(const std::string& path) {
   std::string program = bundleExecutable(path);
   if (program.empty() && isExecutableFile(path)) program = path;
-  // TryExec is a plain string, which may hold no control character, and it
-  // has no shell to rebuild one the way Exec does. Such an entry goes without
-  // TryExec: it still starts the program, and after an uninstall its Exec
-  // fails once per login, which is no worse than an entry without the key.
-  return hasControlCharacter(program) ? std::string() : program;
+  // TryExec is a plain string with no shell to decode it, so a path that
+  // cannot stand as it is goes without: its Exec still starts the program,
+  // and after an uninstall it fails once per login, which is no worse than an
+  // entry without the key.
+  return plain(program) ? program : std::string();
 }
 
 }  // namespace systemevents

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/foundation/BoundedFile.h"
 #include "platform/foundation/DurableFile.h"
 #include "systemevents/DesktopEntryExec.h"
 #include "systemevents/Diagnostics.h"
@@ -69,7 +70,7 @@ std::vector<LoginItem> LoginItemStore::list() const {
     std::string file = folder_ + "/" + name;
     g_autoptr(GKeyFile) keys = g_key_file_new();
     g_autoptr(GError) error = nullptr;
-    if (!g_key_file_load_from_file(keys, file.c_str(), G_KEY_FILE_NONE, &error)) {
+    if (!BoundedFile::loadKeyFile(keys, file, G_KEY_FILE_NONE, &error)) {
       reportOnce(file,
                  std::string("skipping unreadable login item ") + file + ": " + error->message);
       continue;
@@ -134,9 +135,9 @@ bool LoginItemStore::giveOrder(const std::string& file, std::int64_t order, std:
   g_autoptr(GKeyFile) keys = g_key_file_new();
   struct stat st;
   if (stat(file.c_str(), &st) != 0 ||
-      !g_key_file_load_from_file(
-          keys, file.c_str(),
-          GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), nullptr)) {
+      !BoundedFile::loadKeyFile(
+          keys, file, GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS),
+          nullptr)) {
     *error = "cannot read " + file;
     return false;
   }

@@ -32,6 +32,9 @@ std::string ApplicationInstanceLock::path(const std::string& bundleIdentifier) {
 
 ApplicationInstanceLock::ApplicationInstanceLock(const std::string& bundleIdentifier) {
   const std::string path = ApplicationInstanceLock::path(bundleIdentifier);
+  // The fallback folder may not exist yet in a fresh home: made private, so
+  // the check is not silently off there.
+  if (!UserFolders::runtime()) g_mkdir_with_parents(g_get_user_cache_dir(), 0700);
   // Close-on-exec: a helper the application starts must not keep the lock.
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) {

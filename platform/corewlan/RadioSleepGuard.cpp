@@ -54,10 +54,19 @@ bool RadioSleepGuard::setRadioPower(const std::string& bsdName, bool on,
     }
   }
   const bool switched = radios_->setRadioPower(bsdName, on, error);
-  if (on && !switched && handling == kIOMessageSystemHasPoweredOn) powerOnFailedDuringWake_ = true;
-  // A switch-off that failed leaves the radio on: the record written for it
-  // is not true, and kept it could switch on a radio the user switches off
-  // later.
+  // A radio seen on needs no record, whoever switched it on: kept, it would
+  // switch the radio on again after the user switches it off. So a failed
+  // switch-on looks at the radio too (someone may have switched it on during
+  // the sleep), and a failed switch-off leaves the radio on.
+  const auto seenOn = [&] {
+    const std::optional<RadioBlocks> blocks = radios_->radioBlocks(bsdName);
+    return blocks && !blocks->soft;
+  };
+  if (on && !switched && pending_ && seenOn()) {
+    forget();
+  } else if (on && !switched && handling == kIOMessageSystemHasPoweredOn) {
+    powerOnFailedDuringWake_ = true;
+  }
   if ((on && switched) || (!on && !switched && written)) forget();
   return switched;
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/foundation/BoundedFile.h"
 #include "platform/foundation/DurableFile.h"
 #include "platform/foundation/UserFolders.h"
 
@@ -34,12 +35,12 @@ RadioSleepRecord::Reading RadioSleepRecord::read(const std::string& path) {
   Reading reading;
   GKeyFile* keys = g_key_file_new();
   GError* error = nullptr;
-  if (!g_key_file_load_from_file(keys, path.c_str(), G_KEY_FILE_NONE, &error)) {
+  if (!BoundedFile::loadKeyFile(keys, path, G_KEY_FILE_NONE, &error)) {
     reading.present = !g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
     // A file error other than "none there" is about the place, not the
     // contents: nothing can be written there either.
     reading.inaccessible = reading.present && error->domain == G_FILE_ERROR;
-    reading.problem = error->message;
+    reading.problem = (error->domain == G_FILE_ERROR ? path + ": " : "") + error->message;
     g_error_free(error);
     g_key_file_free(keys);
     return reading;

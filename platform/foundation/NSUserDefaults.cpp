@@ -7,11 +7,14 @@
 #include <errno.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/foundation/BoundedFile.h"
+#include "platform/foundation/DurableFile.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSProcessInfo.h"
@@ -94,41 +97,44 @@ void NSUserDefaults::registerDefaults(const NSDefaultsDictionary& defaults) {
   for (const auto& [key, value] : defaults) registrationDomain_[key] = value;
 }
 
+bool NSUserDefaults::loadApplicationDomain(GKeyFile* keys) {
+  const std::string path = applicationDomainPath();
+  g_autoptr(GError) error = nullptr;
+  const auto flags = GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS);
+  if (BoundedFile::loadKeyFile(keys, path, flags, &error)) return true;
+  if (g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)) return true;
+  if (error->domain == G_KEY_FILE_ERROR) {
+    // A corrupt file: the registered defaults apply, and the file is kept
+    // aside for the user rather than overwritten by the next synchronize.
+    const std::string aside = moveAside(path);
+    NSLog("WARN (%s:%d): user defaults file %s is corrupt (%s); %s", __func__, __LINE__,
+          path.c_str(), error->message,
+          aside.empty() ? "it could not be moved aside and is left as it is; registered defaults apply"
+                        : ("moved aside to " + aside + "; registered defaults apply").c_str());
+    return !aside.empty();
+  }
+  // There, but not to be read (no permission, not a regular file): left as
+  // it is, and nothing is written over it.
+  if (!readProblemReported_)
+    NSLog("WARN (%s:%d): cannot read user defaults file %s: %s; registered defaults apply, the "
+          "file is left as it is and settings changed meanwhile are not saved",
+          __func__, __LINE__, path, std::string(error->message));
+  readProblemReported_ = true;
+  return false;
+}
+
 NSDefaultsDictionary NSUserDefaults::readApplicationDomain() {
   NSDefaultsDictionary result;
-  const std::string path = applicationDomainPath();
-  GKeyFile* file = g_key_file_new();
-  GError* error = nullptr;
-  if (!g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, &error)) {
-    const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
-    if (!missing && error->domain == G_KEY_FILE_ERROR) {
-      // A corrupt file: the registered defaults apply, and the file is kept
-      // aside for the user rather than overwritten by the next synchronize.
-      const std::string aside = moveAside(path);
-      NSLog("WARN (%s:%d): user defaults file %s is corrupt (%s); %s", __func__, __LINE__,
-            path.c_str(), error->message,
-            aside.empty() ? "it could not be moved aside; registered defaults apply"
-                          : ("moved aside to " + aside + "; registered defaults apply").c_str());
-    } else if (!missing) {
-      NSLog("WARN (%s:%d): cannot read user defaults file %s: %s", __func__, __LINE__, path.c_str(),
-            error->message);
-    }
-    g_error_free(error);
-    g_key_file_free(file);
-    return result;
-  }
+  g_autoptr(GKeyFile) file = g_key_file_new();
+  loadApplicationDomain(file);
   gsize count = 0;
-  gchar** keys = g_key_file_get_keys(file, kGroup, &count, nullptr);
+  g_auto(GStrv) keys = g_key_file_get_keys(file, kGroup, &count, nullptr);
   for (gsize i = 0; keys != nullptr && i < count; ++i) {
-    gchar* raw = g_key_file_get_value(file, kGroup, keys[i], nullptr);
+    g_autofree gchar* raw = g_key_file_get_value(file, kGroup, keys[i], nullptr);
     // A value that is neither a number nor a boolean counts as not stored.
-    if (raw != nullptr) {
-      if (auto value = NSDefaultsValueFromString(raw)) result[keys[i]] = *value;
-    }
-    g_free(raw);
+    if (raw == nullptr) continue;
+    if (auto value = NSDefaultsValueFromString(raw)) result[keys[i]] = *value;
   }
-  g_strfreev(keys);
-  g_key_file_free(file);
   return result;
 }
 
@@ -164,25 +170,39 @@ void NSUserDefaults::removeObjectForKey(const std::string& key) { pending_[key] 
 
 bool NSUserDefaults::synchronize() {
   if (pending_.empty()) return true;
-  NSDefaultsDictionary merged = readApplicationDomain();
-  for (const auto& [key, value] : pending_) {
-    if (value)
-      merged[key] = *value;
-    else
-      merged.erase(key);
-  }
   const std::string path = applicationDomainPath();
-  if (g_mkdir_with_parents(UserFolders::config().c_str(), 0700) != 0) return false;
-  GKeyFile* file = g_key_file_new();
-  for (const auto& [key, value] : merged)
-    g_key_file_set_value(file, kGroup, key.c_str(), NSDefaultsValueToString(value).c_str());
-  gsize length = 0;
-  gchar* data = g_key_file_to_data(file, &length, nullptr);
-  // Written to a temporary file and renamed over, so readers never see half.
-  const bool written =
-      g_file_set_contents(path.c_str(), data, static_cast<gssize>(length), nullptr);
-  g_free(data);
-  g_key_file_free(file);
-  if (written) pending_.clear();
-  return written;
+  g_autoptr(GKeyFile) file = g_key_file_new();
+  std::optional<SystemError> problem;
+  if (!loadApplicationDomain(file)) {
+    problem = SystemError{EACCES, "the file there cannot be read, so it is not written over"};
+  } else {
+    for (const auto& [key, value] : pending_) {
+      if (value)
+        g_key_file_set_value(file, kGroup, key.c_str(), NSDefaultsValueToString(*value).c_str());
+      else
+        g_key_file_remove_key(file, kGroup, key.c_str(), nullptr);
+    }
+    gsize length = 0;
+    g_autofree gchar* data = g_key_file_to_data(file, &length, nullptr);
+    // A symlinked file (a dotfile manager's) is replaced at its target, in the
+    // target's folder, so the link stays a link.
+    g_autofree gchar* resolved = ::realpath(path.c_str(), nullptr);
+    const std::string target = resolved != nullptr ? resolved : path;
+    struct stat info;
+    const mode_t mode = ::stat(target.c_str(), &info) == 0 ? info.st_mode & 07777 : 0600;
+    if (g_mkdir_with_parents(DurableFile::folderOf(target).c_str(), 0700) != 0)
+      problem = SystemError::fromErrno(errno, "cannot make " + DurableFile::folderOf(target));
+    else
+      problem = DurableFile::replace(target, target + ".XXXXXX", std::string_view(data, length),
+                                     mode);
+  }
+  if (problem) {
+    if (!writeProblemReported_)
+      NSLog("WARN (%s:%d): cannot save user defaults to %s: %s", __func__, __LINE__, path,
+            problem->description);
+    writeProblemReported_ = true;
+    return false;
+  }
+  pending_.clear();
+  return true;
 }

@@ -4,6 +4,8 @@
 // shared with other processes) and the registration domain (in memory).
 #pragma once
 
+#include <glib.h>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -40,7 +42,10 @@ class NSUserDefaults {
   void removeObjectForKey(const std::string& key);
 
   // Writes this process's pending changes to the file, keeping values other
-  // processes have written since. False when the file cannot be written.
+  // processes have written since, and the comments and keys it does not know;
+  // a symlinked file is replaced at its target, so the link stays. False (with
+  // one warning a run) when the file cannot be written, or when the one there
+  // cannot be read: that one is never overwritten.
   bool synchronize();
 
   // Where the application domain lives: $XDG_CONFIG_HOME (or ~/.config)
@@ -50,12 +55,16 @@ class NSUserDefaults {
  private:
   std::optional<NSDefaultsValue> lookUp(const std::string& key);
   NSDefaultsDictionary readApplicationDomain();
+  // The file's keys, comments kept, into `keys`; false when a file is there
+  // that must not be written over (unreadable, or corrupt and not moved aside).
+  bool loadApplicationDomain(GKeyFile* keys);
 
   std::string bundleIdentifier_;
   NSDefaultsDictionary argumentDomain_;
   NSDefaultsDictionary registrationDomain_;
   // Changes not yet synchronized: a value, or none for a removal.
   std::map<std::string, std::optional<NSDefaultsValue>> pending_;
+  bool readProblemReported_ = false, writeProblemReported_ = false;
 };
 
 // Parses a defaults value as written in files, arguments and scripts: a

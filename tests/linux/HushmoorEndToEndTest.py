@@ -58,18 +58,6 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(m.app.wait(30), 0)
         self.assertTrue(m.until(lambda: m.locks() == []), 'the lock went with the process')
 
-    def test_a_radio_left_off_by_a_killed_run_is_switched_on_at_the_next_launch(self):
-        m = self.machine('-SleepDelay', '3')
-        m.suspend(wait=False)
-        self.assertTrue(m.until(lambda: m.soft), 'the radio went off for the sleep')
-        m.app.kill()  # during the wait, before the acknowledgement
-        m.app.wait()
-        self.assertTrue(m.until(lambda: len(m.announced) >= 2), 'logind woke up without us')
-        self.assertTrue(m.soft, 'nobody switched the radio on')
-        m.launch()
-        self.assertTrue(m.until(lambda: not m.soft), m.text())
-        self.assertEqual(m.text().count('switched the radio back on after an unfinished sleep'), 1)
-
     def test_the_wait_ends_when_logind_stops_waiting(self):
         m = self.machine('-SleepDelay', '60', delay_max=2)
         night = m.suspend(writes=2)
@@ -97,7 +85,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(len(warnings), 1, warnings)
         self.assertIn('at most 5 s (InhibitDelayMaxSec), but Hushmoor waits 5 s', warnings[0])
 
-    def test_status_says_whether_a_copy_runs_with_its_lock_and_what_the_radio_waits_for(self):
+    def test_status_and_a_radio_left_off_by_a_killed_run_until_the_next_launch(self):
         m = self.enterContext(Machine())
         self.assertEqual(m.status()[0], 1)
         m.launch('-SleepDelay', '9')
@@ -113,8 +101,9 @@ class EndToEnd(unittest.TestCase):
             self.assertIn('\n' + line, '\n' + text)
         m.suspend(wait=False)
         self.assertTrue(m.until(lambda: m.soft), 'the radio went off for the sleep')
-        m.app.kill()  # in its wait: the radio stays off
+        m.app.kill()  # in its wait, before the acknowledgement
         m.app.wait()
+        self.assertTrue(m.until(lambda: len(m.announced) >= 2), 'logind woke up without us')
         m.stop_logind()
         status, text = m.status()
         self.assertEqual(status, 1, text)
@@ -123,6 +112,11 @@ class EndToEnd(unittest.TestCase):
                      'Radio record: pending since '):
             self.assertIn('\n' + line, '\n' + text)
         self.assertIn("switched back on at Hushmoor's next launch", text)
+        self.assertTrue(m.soft, 'nobody switched the radio on')
+        m.start_logind()
+        m.launch()  # the next launch switches it on
+        self.assertTrue(m.until(lambda: not m.soft), m.text())
+        self.assertEqual(m.text().count('switched the radio back on after an unfinished sleep'), 1)
 
     def test_without_logind_it_says_so_and_quits(self):
         m = self.enterContext(Machine())

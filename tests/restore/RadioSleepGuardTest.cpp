@@ -1,6 +1,7 @@
 // The record of a radio switched off for a sleep: kept from the switch-off to
 // the wake, and honoured (or refused) by the next launch on the rfkill backend.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <regex>
@@ -66,6 +67,8 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnARadioLeftSoftBlockedAndKeepsTheRec
       {"garbage", "\x01\x7f\xfe\n= =\n", true, false, false, false, unreadable},
       {"cut short", record("en1", boot).substr(0, 60), true, false, false, false, unreadable},
       {"empty", "\n", true, false, false, false, unreadable},
+      {"a FIFO nobody writes", "FIFO", true, false, false, true,
+       R"(WARN \(reportRecordProblem:\d+\): the radio stays off .*: not a regular file, left unread)"},
   };
   for (const LaunchCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -76,7 +79,8 @@ TEST_F(RadioSleepGuardTest, ALaunchSwitchesOnARadioLeftSoftBlockedAndKeepsTheRec
     const std::filesystem::path path = RadioSleepRecord::path();
     std::filesystem::create_directories(path.parent_path());
     std::filesystem::remove(path);
-    if (!c.record.empty()) writeFile(path, c.record);
+    if (c.record == "FIFO") ::mkfifo(path.c_str(), 0600);
+    else if (!c.record.empty()) writeFile(path, c.record);
     // What a write cut short by a crash leaves; the launch removes it.
     writeFile(path.string() + ".Ab3dE9", "[Radio off");
     log->clear();
