@@ -24,11 +24,11 @@ std::vector<UInt8> encode(const std::vector<UInt8>& payload, UInt8 flags) {
   return frame;
 }
 
-IOResult decodeHeader(const UInt8* header, UInt32* length, UInt8* flags) {
+IOResult decodeHeader(const UInt8* header, UInt32* length, UInt8* flags, std::size_t maxLength) {
   *length = (UInt32(header[0]) << 24) | (UInt32(header[1]) << 16) | (UInt32(header[2]) << 8) |
             UInt32(header[3]);
   *flags = header[4];
-  if (*length > kAEFlatMaxMessageSize + 5) return IOResult::TooLarge;
+  if (*length > maxLength) return IOResult::TooLarge;
   if (header[5] != 0 || header[6] != 0 || header[7] != 0) return IOResult::Failed;
   return IOResult::Done;
 }
@@ -102,11 +102,11 @@ IOResult readFrame(int fd, std::vector<UInt8>* payload, UInt8* flags, Clock::tim
   return readAll(fd, payload->data(), length, deadline);
 }
 
-std::optional<uid_t> peerUid(int fd) {
+std::optional<ucred> peerCredentials(int fd) {
   ucred credentials{};
   socklen_t size = sizeof credentials;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return std::nullopt;
-  return credentials.uid;
+  return credentials;
 }
 
 }  // namespace ae_frame

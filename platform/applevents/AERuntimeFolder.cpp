@@ -14,38 +14,71 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <set>
 
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/UserFolders.h"
 
 namespace ae_runtime {
 
 namespace {
-bool isPrivateFolderOfMine(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return false;
-  if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
-    errno = EPERM;
-    return false;
+// Says why the folder cannot be used, once per folder and reason: without it
+// no event is sent or received, and a send fails with procNotFound, which
+// alone would not tell anyone what to mend.
+bool refuse(const std::string& path, const std::string& reason, int error) {
+  static std::mutex lock;
+  static std::set<std::string> said;
+  {
+    std::lock_guard guard(lock);
+    if (said.insert(path + '\n' + reason).second)
+      NSLog("ERROR: the events folder %s cannot be used: %s", path, reason);
   }
-  // Anyone else able to reach the sockets could send us events.
-  if ((st.st_mode & 077) != 0 && chmod(path.c_str(), 0700) != 0) return false;
-  return true;
+  errno = error;
+  return false;
 }
 
-bool ensurePrivateFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  return isPrivateFolderOfMine(path);
+// The folder must be this user's and reachable by nobody else, or anyone
+// could send us events or stand in for a process. In a shared place (the
+// fallback in the temporary folder) another user may have made it first, or
+// put files into it while it was open: it must be exactly 0700 already. In
+// the user's own runtime folder a loosened mode is tightened again.
+bool ensurePrivateFolder(const std::string& path, bool shared) {
+  if (mkdir(path.c_str(), 0700) == 0) {
+    // The umask may have taken the owner's bits away (it never adds any).
+    if (chmod(path.c_str(), 0700) == 0) return true;
+    return refuse(path, std::string("cannot set its mode: ") + std::strerror(errno), errno);
+  }
+  if (errno != EEXIST)
+    return refuse(path, std::string("cannot make it: ") + std::strerror(errno), errno);
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0)
+    return refuse(path, std::string("cannot read it: ") + std::strerror(errno), errno);
+  if (!S_ISDIR(st.st_mode)) return refuse(path, "it is not a folder", ENOTDIR);
+  if (st.st_uid != geteuid())
+    return refuse(path,
+                  "it belongs to uid " + std::to_string(st.st_uid) + ", not to this user (uid " +
+                      std::to_string(geteuid()) + ")",
+                  EPERM);
+  if ((st.st_mode & 07777) == 0700) return true;
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  if (shared) return refuse(path, std::string("its mode is ") + mode + ", not 0700", EPERM);
+  if (chmod(path.c_str(), 0700) == 0) return true;
+  return refuse(path, std::string("cannot set its mode: ") + std::strerror(errno), errno);
 }
 }  // namespace
 
 std::optional<std::string> folder() {
-  std::string path;
   if (const std::optional<std::string> runtime = UserFolders::runtime()) {
-    path = *runtime + "/hushmoor-events";
-  } else {
-    path = "/tmp/hushmoor-events-" + std::to_string(geteuid());
+    std::string path = *runtime + "/hushmoor-events";
+    if (!ensurePrivateFolder(path, false)) return std::nullopt;
+    return path;
   }
-  if (!ensurePrivateFolder(path)) return std::nullopt;
+  const char* tmp = std::getenv("TMPDIR");
+  std::string path = std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") +
+                     "/hushmoor-events-" + std::to_string(geteuid());
+  if (!ensurePrivateFolder(path, true)) return std::nullopt;
   return path;
 }
 

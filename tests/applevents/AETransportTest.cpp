@@ -1,5 +1,6 @@
 // The event transport between processes: replies matched to requests, frames
 // that are not ours, peers of another user, the runtime folder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/fsuid.h>
@@ -19,6 +20,8 @@
 #include "platform/applevents/AERuntimeFolder.h"
 #include "platform/applevents/AESend.h"
 #include "platform/applevents/ScopedAEDesc.h"
+#include "platform/foundation/LogSinkCapture.h"
+#include "platform/foundation/PlatformServices.h"
 #include "tests/support/TemporaryUserEnvironment.h"
 
 namespace {
@@ -27,8 +30,8 @@ constexpr OSType kTestCreator = FOUR_CHAR_CODE("test");
 
 // An event server running on its own thread and main context.
 struct ThreadedServer {
-  explicit ThreadedServer(AEEventHandlerFn handler)
-      : status(AEEventServer::create(kTestCreator, std::move(handler), context, &server)) {
+  explicit ThreadedServer(AEEventHandlerFn handler, AEEventServerLimits limits = {})
+      : status(AEEventServer::create(kTestCreator, std::move(handler), context, &server, limits)) {
     thread = std::thread([this] {
       while (!stop) g_main_context_iteration(context, TRUE);
     });
@@ -147,7 +150,7 @@ TEST_F(AETransport, AnAnswerToAnotherRequestIsNotTakenAsTheReply) {
 }
 
 TEST_F(AETransport, TheServerDropsAClientWhoseFramesAreNotOurs) {
-  ThreadedServer server(echo);
+  ThreadedServer server(echo, {.maxMessage = 1024});
   ASSERT_EQ(server.status, noErr);
   ScopedAEDesc event;
   makeEvent(getpid(), kAEGetData, 1, &event);
@@ -157,7 +160,7 @@ TEST_F(AETransport, TheServerDropsAClientWhoseFramesAreNotOurs) {
   auto reserved = good, huge = good;
   reserved[5] = 1;
   huge.resize(ae_frame::kHeaderSize);
-  for (int i = 0; i < 4; ++i) huge[i] = UInt8((kAEFlatMaxMessageSize + 6) >> (24 - 8 * i));
+  huge[2] = 4, huge[3] = 1;  // 1025 bytes, one more than this server reads
   for (const auto& [why, frame] :
        {std::pair{"a reserved byte set", reserved}, {"too long", huge}}) {
     int fd = unixSocket(server.server->socketPath(), true);
@@ -166,10 +169,80 @@ TEST_F(AETransport, TheServerDropsAClientWhoseFramesAreNotOurs) {
     pollfd p{fd, POLLIN, 0};
     char byte;
     if (poll(&p, 1, 5000) == 1)
-      EXPECT_EQ(read(fd, &byte, 1), 0) << why << ": closed without an answer";
+      EXPECT_LE(read(fd, &byte, 1), 0) << why << ": closed without an answer";
     else
       ADD_FAILURE() << why << ": the connection stays open";
     close(fd);
+  }
+}
+
+// True when the server closes fd within a few seconds (a hang guard), read or not.
+bool closedByServer(int fd, int timeoutMs = 5000) {
+  pollfd p{fd, POLLRDHUP, 0};
+  return poll(&p, 1, timeoutMs) == 1;
+}
+
+TEST_F(AETransport, NoClientKeepsTheServerFromAnswering) {
+  {  // One peer gets no more than its share: its third connection is closed at once.
+    ThreadedServer shares(echo, {.maxPerPeer = 2, .idleLimit = std::chrono::minutes(1)});
+    ASSERT_EQ(shares.status, noErr);
+    const std::string path = shares.server->socketPath();
+    int first = unixSocket(path, true), second = unixSocket(path, true);
+    int third = unixSocket(path, true);
+    EXPECT_TRUE(closedByServer(third));
+    EXPECT_FALSE(closedByServer(first, 0)) << "the first two stay open";
+    for (int fd : {first, second, third}) close(fd);
+  }
+  const AEEventServerLimits limits{
+      .maxConnections = 4, .maxPerPeer = 4, .idleLimit = std::chrono::milliseconds(300)};
+  ThreadedServer server(echo, limits);
+  ASSERT_EQ(server.status, noErr);
+  const std::string path = server.server->socketPath();
+  ScopedAEDesc request;
+  makeEvent(getpid(), kAEGetData, 1, &request);
+  std::vector<UInt8> flat;
+  AEFlattenToBytes(&request.get(), &flat);
+  const auto frame = ae_frame::encode(flat, ae_frame::kFlagReplyWanted);
+  struct Case {
+    const char* what;
+    int holders;          // processes holding two idle connections each
+    int requests;         // requests sent without reading a reply (-1: until the socket is full)
+    std::size_t partial;  // bytes of a frame sent, the rest never
+  };
+  for (const Case& c : {Case{"idle connections of other processes fill it", 3, 0, 0},
+                        Case{"a client that never reads its replies", 0, -1, 0},
+                        Case{"a client that stops in the middle of a frame", 0, 0, 12}}) {
+    std::vector<pid_t> holders;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    for (int i = 0; i < c.holders; ++i) {
+      if (pid_t child = fork(); child == 0) {
+        int a = unixSocket(path, true), b = unixSocket(path, true);
+        if (a < 0 || b < 0 || write(ready[1], "x", 1) != 1) _exit(1);
+        pause();
+      } else {
+        holders.push_back(child);
+      }
+    }
+    char byte;
+    for (int i = 0; i < c.holders; ++i) ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    int stuck = unixSocket(path, true);
+    fcntl(stuck, F_SETFL, O_NONBLOCK);
+    for (int i = 0; i != c.requests && write(stuck, frame.data(), frame.size()) > 0; ++i) {
+    }
+    if (c.partial > 0) {
+      ASSERT_EQ(write(stuck, frame.data(), c.partial), ssize_t(c.partial));
+    }
+    ScopedAEDesc reply;
+    EXPECT_EQ(AESendMessage(&request.get(), &reply, kAEWaitReply, 120), noErr) << c.what;
+    EXPECT_EQ(valueOf(reply.get()), 2) << c.what;
+    if (c.holders == 0) {
+      EXPECT_TRUE(closedByServer(stuck)) << c.what << ": dropped after a while";
+    }
+    close(stuck);
+    for (pid_t child : holders) kill(child, SIGKILL), waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
   }
 }
 
@@ -236,6 +309,44 @@ TEST_F(AETransport, TheRuntimeFolderIsPrivateAndStaleSocketsAreNotListed) {
   EXPECT_NE(access(publishedPath(getppid()).c_str(), F_OK), 0) << "the stale socket is removed";
   close(stale);
   close(live);
+
+  // Without a runtime folder, hushmoor-events-<uid> in the temporary folder:
+  // made 0700, or refused with a log line that says why.
+  const char* tmp = getenv("TMPDIR");
+  const std::optional<std::string> oldTmp = tmp ? std::optional<std::string>(tmp) : std::nullopt;
+  setenv("TMPDIR", environment_.root().c_str(), 1);
+  unsetenv("XDG_RUNTIME_DIR");  // the private home puts it back
+  const std::string fallback =
+      environment_.root() + "/hushmoor-events-" + std::to_string(geteuid());
+  auto log = std::make_shared<LogSinkCapture>();
+  ScopedPlatformServices services({.logSink = log});
+  struct Row {
+    mode_t mode;  // 0: not there yet
+    uid_t owner;
+    const char* refusal;  // what the log line says, or null when it is used
+  };
+  for (const Row& row : {Row{0, geteuid(), nullptr}, Row{0755, geteuid(), "its mode is 0755"},
+                         Row{0700, 65534, "it belongs to uid 65534"}}) {
+    if (row.owner != geteuid() && geteuid() != 0) continue;  // only root can give it away
+    rmdir(fallback.c_str());
+    if (row.mode != 0) {
+      ASSERT_EQ(mkdir(fallback.c_str(), row.mode), 0);
+      ASSERT_EQ(chmod(fallback.c_str(), row.mode), 0);
+      ASSERT_EQ(chown(fallback.c_str(), row.owner, -1), 0);
+    }
+    EXPECT_EQ(ae_runtime::folder().has_value(), row.refusal == nullptr) << fallback;
+    if (row.refusal == nullptr) {
+      EXPECT_EQ(stat(fallback.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0700u);
+    } else {
+      ASSERT_FALSE(log->messages().empty());
+      EXPECT_NE(log->messages().back().find(fallback + " cannot be used: " + row.refusal),
+                std::string::npos)
+          << log->messages().back();
+    }
+  }
+  rmdir(fallback.c_str());
+  oldTmp ? setenv("TMPDIR", oldTmp->c_str(), 1) : unsetenv("TMPDIR");
 }
 
 }  // namespace
