@@ -16,6 +16,9 @@ inline constexpr const char* kSystemEventsIdleQuitVariable = "HUSHMOOR_SYSTEM_EV
 inline constexpr int kSystemEventsDefaultIdleQuitSeconds = 300;
 // A status that a newly started System Events refuses every event with, as if
 // the control event below had been sent to it at once (simulator, tests).
+// This variable and the control event are failure hooks of the build tree's
+// System Events only (HUSHMOOR_SYSTEM_EVENTS_TEST_HOOKS); the installed one
+// answers the control event with errAEEventNotHandled like any unknown event.
 inline constexpr const char* kSystemEventsFailureVariable = "HUSHMOOR_SYSTEM_EVENTS_FAILURE";
 
 // Control event: '----' is a 'long' status; while it is nonzero every other

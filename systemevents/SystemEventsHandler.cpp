@@ -72,16 +72,9 @@ void SystemEventsHandler::handle(const AppleEvent& event, AppleEvent* reply) {
   AEGetAttributePtr(&event, keyEventIDAttr, typeType, nullptr, &eventID, 4, nullptr);
 
   OSStatus status = errAEEventNotHandled;
-  if (eventClass == kSystemEventsControlClass && eventID == kSystemEventsFailEvent) {
-    SInt32 value = 0;
-    status =
-        AEGetParamPtr(&event, keyDirectObject, typeSInt32, nullptr, &value, sizeof value, nullptr);
-    if (status == noErr) failure_ = value;
-  } else if (eventClass == kCoreEventClass && eventID == kAEQuitApplication) {
+  if (eventClass == kCoreEventClass && eventID == kAEQuitApplication) {
     quitRequested_ = true;
     status = noErr;
-  } else if (failure_ != noErr) {
-    status = failure_;
   } else if (eventClass == kAECoreSuite && eventID == kAEGetData) {
     status = getData(event, reply);
   } else if (eventClass == kAECoreSuite && eventID == kAECreateElement) {
@@ -89,12 +82,14 @@ void SystemEventsHandler::handle(const AppleEvent& event, AppleEvent* reply) {
   } else if (eventClass == kAECoreSuite && eventID == kAEDelete) {
     status = deleteElement(event);
   }
-  if (status != noErr) {
-    // A failed event answers with its error number only.
-    AEDeleteParam(reply, keyDirectObject);
-    SInt32 number = status;
-    AEPutParamPtr(reply, keyErrorNumber, typeSInt32, &number, sizeof number);
-  }
+  if (status != noErr) putErrorNumber(reply, status);
+}
+
+void putErrorNumber(AppleEvent* reply, OSStatus status) {
+  // A failed event answers with its error number only.
+  AEDeleteParam(reply, keyDirectObject);
+  SInt32 number = status;
+  AEPutParamPtr(reply, keyErrorNumber, typeSInt32, &number, sizeof number);
 }
 
 OSStatus SystemEventsHandler::getData(const AppleEvent& event, AppleEvent* reply) {

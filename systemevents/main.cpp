@@ -34,6 +34,11 @@ int idleQuitSeconds() {
   return static_cast<int>(seconds);
 }
 
+#ifdef HUSHMOOR_SYSTEM_EVENTS_TEST_HOOKS
+// The failure hooks of the build tree's System Events, which the tests and the
+// simulator use; the installed program is built without them, so no process
+// of the user can make it refuse the login-item events.
+
 // The status every event is refused with from the start, or noErr.
 OSStatus initialFailure() {
   const char* value = std::getenv(kSystemEventsFailureVariable);
@@ -46,6 +51,30 @@ OSStatus initialFailure() {
   }
   return static_cast<OSStatus>(status);
 }
+
+// The control event sets *failure; while it is nonzero, every other event but
+// 'quit' is answered with it. True when the event has been answered here.
+bool answerTestHook(const AppleEvent& event, AppleEvent* reply, OSStatus* failure) {
+  AEEventClass eventClass = 0;
+  AEEventID eventID = 0;
+  AEGetAttributePtr(&event, keyEventClassAttr, typeType, nullptr, &eventClass, 4, nullptr);
+  AEGetAttributePtr(&event, keyEventIDAttr, typeType, nullptr, &eventID, 4, nullptr);
+  if (eventClass == kSystemEventsControlClass && eventID == kSystemEventsFailEvent) {
+    SInt32 value = 0;
+    OSStatus status =
+        AEGetParamPtr(&event, keyDirectObject, typeSInt32, nullptr, &value, sizeof value, nullptr);
+    if (status == noErr)
+      *failure = value;
+    else
+      systemevents::putErrorNumber(reply, status);
+    return true;
+  }
+  if (*failure == noErr || (eventClass == kCoreEventClass && eventID == kAEQuitApplication))
+    return false;
+  systemevents::putErrorNumber(reply, *failure);
+  return true;
+}
+#endif
 
 struct Service {
   GMainLoop* loop = nullptr;
@@ -77,19 +106,25 @@ int main() {
   std::signal(SIGPIPE, SIG_IGN);
   PlatformServices::exchange({.logSink = makeJournalLogSink({.identifier = "System Events"})});
   systemevents::LoginItemStore store(UserFolders::config() + "/autostart");
-  systemevents::SystemEventsHandler handler(store, initialFailure());
+  systemevents::SystemEventsHandler handler(store);
+#ifdef HUSHMOOR_SYSTEM_EVENTS_TEST_HOOKS
+  OSStatus failure = initialFailure();
+#endif
 
   Service service;
   service.idleQuit = idleQuitSeconds();
   service.loop = g_main_loop_new(nullptr, FALSE);
-  OSStatus err = AEEventServer::create(
-      kSystemEventsCreator,
-      [&](const AppleEvent& event, AppleEvent* reply) {
-        handler.handle(event, reply);
-        // Quit after this reply has gone out.
-        if (handler.quitRequested()) g_idle_add(&quitLoop, &service);
-      },
-      nullptr, &service.server);
+  OSStatus err =
+      AEEventServer::create(kSystemEventsCreator,
+                            [&](const AppleEvent& event, AppleEvent* reply) {
+#ifdef HUSHMOOR_SYSTEM_EVENTS_TEST_HOOKS
+                              if (answerTestHook(event, reply, &failure)) return;
+#endif
+                              handler.handle(event, reply);
+                              // Quit after this reply has gone out.
+                              if (handler.quitRequested()) g_idle_add(&quitLoop, &service);
+                            },
+                            nullptr, &service.server, {.maxMessage = systemevents::kMaxEventSize});
   if (err != noErr) {
     systemevents::reportProblem(
         "cannot serve events (status %d)%s", static_cast<int>(err),

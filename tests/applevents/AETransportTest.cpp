@@ -11,9 +11,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cstring>
 #include <thread>
 
+#include "loginitems/LoginItemsAE.h"
 #include "platform/applevents/AEEventServer.h"
 #include "platform/applevents/AEFlatten.h"
 #include "platform/applevents/AEFrame.h"
@@ -22,6 +24,7 @@
 #include "platform/applevents/ScopedAEDesc.h"
 #include "platform/foundation/LogSinkCapture.h"
 #include "platform/foundation/PlatformServices.h"
+#include "systemevents/SystemEventsControl.h"
 #include "tests/support/TemporaryUserEnvironment.h"
 
 namespace {
@@ -348,5 +351,58 @@ TEST_F(AETransport, TheRuntimeFolderIsPrivateAndStaleSocketsAreNotListed) {
   rmdir(fallback.c_str());
   oldTmp ? setenv("TMPDIR", oldTmp->c_str(), 1) : unsetenv("TMPDIR");
 }
+
+#ifdef HUSHMOOR_SHIPPED_SYSTEM_EVENTS
+// The installed System Events has no failure hooks: neither the variable nor
+// the control event makes it refuse the login-item events. Its size cap lets
+// the largest login item through.
+TEST_F(AETransport, TheShippedSystemEventsCannotBeMadeToFailAndTakesTheLargestItem) {
+  pid_t child = fork();
+  if (child == 0) {
+    setenv(kSystemEventsFailureVariable, "-1743", 1);
+    execl(HUSHMOOR_SHIPPED_SYSTEM_EVENTS, "System Events", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ProcessSerialNumber psn{};
+  for (int i = 0; i < 500 && SystemEventsFindRunning(&psn) != noErr; ++i) usleep(10000);
+  ScopedAEDesc target, event, reply;
+  const SInt32 failure = -1743;
+  AECreateDesc(typeProcessSerialNumber, &psn, sizeof psn, &target);
+  AECreateAppleEvent(kSystemEventsControlClass, kSystemEventsFailEvent, &target.get(),
+                     kAutoGenerateReturnID, kAnyTransactionID, &event);
+  AEPutParamPtr(&event, keyDirectObject, typeSInt32, &failure, sizeof failure);
+  ASSERT_EQ(AESendMessage(&event.get(), &reply, kAEWaitReply, 300), noErr);
+  SInt32 answer = 0;
+  AEGetParamPtr(&reply.get(), keyErrorNumber, typeSInt32, nullptr, &answer, 4, nullptr);
+  EXPECT_EQ(answer, errAEEventNotHandled);
+  CFArrayRef items = nullptr;
+  EXPECT_EQ(LIAECopyLoginItems(&items), noErr);
+  if (items != nullptr) CFRelease(items);
+
+  // The largest event it takes: a new item whose path has PATH_MAX - 1 bytes,
+  // each two in UTF-16, sent as the client sends it.
+  const std::string longest = "/" + std::string(PATH_MAX - 2, 'x');
+  const DescType itemClass = kLoginItemClass, end = kAEEnd;
+  ScopedAEDesc path, properties, where, location, create, created;
+  AECoercePtr(typeUTF8Text, longest.data(), Size(longest.size()), typeUnicodeText, &path);
+  AECreateList(nullptr, 0, true, &properties);
+  AEPutParamDesc(&properties, pLoginItemPath, &path.get());
+  AECreateList(nullptr, 0, true, &where);
+  AEPutParamPtr(&where, keyAEObject, typeNull, nullptr, 0);
+  AEPutParamPtr(&where, keyAEPosition, typeEnumerated, &end, 4);
+  AECoerceDesc(&where.get(), typeInsertionLoc, &location);
+  AECreateAppleEvent(kAECoreSuite, kAECreateElement, &target.get(), kAutoGenerateReturnID,
+                     kAnyTransactionID, &create);
+  AEPutParamPtr(&create, keyAEObjectClass, typeType, &itemClass, 4);
+  AEPutParamDesc(&create, keyAEPropData, &properties.get());
+  AEPutParamDesc(&create, keyAEInsertHere, &location.get());
+  ASSERT_EQ(AESendMessage(&create.get(), &created, kAEWaitReply, 300), noErr);
+  EXPECT_EQ(AEGetParamPtr(&created.get(), keyErrorNumber, typeSInt32, nullptr, &answer, 4, nullptr),
+            errAEDescNotFound)
+      << answer;
+  EXPECT_TRUE(SystemEventsQuitAndWait(psn, 5000));
+  waitpid(child, nullptr, 0);
+}
+#endif
 
 }  // namespace
