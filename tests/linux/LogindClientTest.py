@@ -11,7 +11,6 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), 'support'))
-from gi.repository import GLib  # noqa: E402
 from fake_logind import FakeLogind  # noqa: E402
 from real_logind import start_bus, until  # noqa: E402
 
@@ -23,40 +22,27 @@ OURS = ('sleep', 'Hushmoor', 'Switching the wireless radio off before the system
 
 class Probe:
     def __init__(self, address, *arguments):
-        self.log = tempfile.TemporaryFile(mode='w+')
+        self.out = tempfile.NamedTemporaryFile(mode='w')  # its lines and its log
         self.proc = subprocess.Popen([os.environ['HUSHMOOR_LOGIND_PROBE'], address, *arguments],
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.log,
-                                     text=True)
-        self.lines, self.read, self.rest = [], 0, ''
-        self.watch = GLib.io_add_watch(self.proc.stdout.fileno(), GLib.PRIORITY_DEFAULT,
-                                       GLib.IO_IN | GLib.IO_HUP, self._take)
+                                     stdin=subprocess.PIPE, stdout=self.out, stderr=self.out, text=True)
+        self.read = 0
 
-    def _take(self, fd, condition):
-        data = os.read(fd, 65536).decode()
-        *lines, self.rest = (self.rest + data).split('\n')
-        self.lines += lines
-        if not data:
-            self.watch = None
-        return bool(data)
+    def lines(self):  # the whole ones
+        with open(self.out.name) as f:
+            return f.read().split('\n')[:-1]
 
     def close(self):
-        if self.watch:
-            GLib.source_remove(self.watch)
-        if self.proc.poll() is None:
-            self.proc.kill()
+        self.proc.kill()
         self.proc.wait()
-        self.proc.stdout.close()
         self.proc.stdin.close()
-        self.log.close()
+        self.out.close()
 
     def expect(self, prefix):
         '''The next line starting with `prefix` (as words), the lines before it passed over.'''
-        found = lambda: next((i for i in range(self.read, len(self.lines))
-                              if self.lines[i].startswith(prefix)), None)
-        assert until(lambda: found() is not None, 10), (prefix, self.lines[self.read:])
-        i = found()
-        self.read = i + 1
-        words = self.lines[i].split()
+        found = lambda: next((i for i, l in enumerate(self.lines()) if i >= self.read and l.startswith(prefix)), None)
+        assert until(lambda: found() is not None, 10), (prefix, self.lines()[self.read:])
+        self.read = found() + 1
+        words = self.lines()[self.read - 1].split()
         return [int(w) if w.isdigit() else w for w in words[len(prefix.split()):]]
 
     def ask(self, command, answer=None):
@@ -65,11 +51,9 @@ class Probe:
         return answer and self.expect(answer)
 
     def end(self):
-        '''Its exit status and what it logged.'''
+        '''Its exit status and everything it wrote.'''
         self.ask('quit')
-        status = self.proc.wait(30)
-        self.log.seek(0)
-        return status, self.log.read()
+        return self.proc.wait(30), '\n'.join(self.lines())
 
 
 class LogindClient(unittest.TestCase):
@@ -91,7 +75,7 @@ class LogindClient(unittest.TestCase):
         probe = Probe(self.address, *map(str, arguments))
         self.addCleanup(probe.close)
         # Its registration has ended, one way or the other: logind's signals reach it.
-        self.assertTrue(until(lambda: any(l.startswith(('registered', 'refused')) for l in probe.lines), 10))
+        self.assertTrue(until(lambda: any(l.startswith(('registered', 'refused')) for l in probe.lines()), 10))
         return probe
 
     def locks(self, count, logind=None):
@@ -219,7 +203,7 @@ class LogindClient(unittest.TestCase):
         self.assertTrue(self.locks(0))
         self.assertEqual(probe.ask('register', 'registered')[0], 2)
         self.sleep(probe, acknowledge=False)
-        self.assertEqual([l for l in probe.lines if l.startswith('will-sleep')],
+        self.assertEqual([l for l in probe.lines() if l.startswith('will-sleep')],
                          ['will-sleep 1 1', 'will-sleep 1 3', 'will-sleep 2 5'],
                          'nothing for the registration that is gone')
 
