@@ -215,7 +215,11 @@ TEST_F(AETransport, NoClientKeepsTheServerFromAnswering) {
     if (child > 0) waitpid(child, nullptr, WUNTRACED);
     int stuck = unixSocket(path, true);
     fcntl(stuck, F_SETFL, O_NONBLOCK);
-    for (int i = 0; i != requests && write(stuck, frame.data(), frame.size()) > 0; ++i) {
+    // Written until the server takes no more of them, its reply not read.
+    pollfd writable{stuck, POLLOUT, 0};
+    for (int i = 0; i != requests &&
+                    (write(stuck, frame.data(), frame.size()) > 0 || poll(&writable, 1, 200) == 1);
+         ++i) {
     }
     EXPECT_TRUE(partial == 0 || write(stuck, frame.data(), partial) == partial) << what;
     ScopedAEDesc reply;
