@@ -13,7 +13,7 @@ spends. A figure to report, never a pass or a fail.
           time idle or with an oversized frame (an attacker that persists)
 
 Usage: bench/applevents/stall.py [--build build/default] [--system-events PATH]
-                                 [--seconds 6] [ATTACK...]
+                                 [--seconds 6] [--fd-limit 1024] [ATTACK...]
 Each attack runs against a System Events of its own, in a private home."""
 import argparse, os, resource, socket, struct, subprocess, tempfile, threading, time
 
@@ -138,14 +138,14 @@ def attack_churn(path, keep, stop):
         threading.Thread(target=run, args=(i % 2 == 0,), daemon=True).start()
 
 
-def run(system_events, probe, attack, seconds, request):
+def run(system_events, probe, attack, seconds, request, fd_limit):
     home = tempfile.mkdtemp(prefix='hm-stall-')
     runtime = os.path.join(home, 'run')
     os.mkdir(runtime, 0o700)
     env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=runtime, XDG_CONFIG_HOME=home + '/config',
                HUSHMOOR_SYSTEM_EVENTS_IDLE_QUIT='0')
     env.pop('HUSHMOOR_SYSTEM_EVENTS_FAILURE', None)
-    limit = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (1024, 1024))
+    limit = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (fd_limit, fd_limit))
     server = subprocess.Popen([system_events], env=env, preexec_fn=limit,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     sock = os.path.join(runtime, 'hushmoor-events', f'{server.pid}.73657673.sock')
@@ -186,6 +186,8 @@ def main():
     ap.add_argument('--build', default='build/default')
     ap.add_argument('--system-events', help='the program to attack (default: the build tree\'s)')
     ap.add_argument('--seconds', type=float, default=6)
+    ap.add_argument('--fd-limit', type=int, default=1024,
+                    help="System Events' descriptors (below 64 + a few, accepts fail and back off)")
     ap.add_argument('attacks', nargs='*', default=['none', 'idle', 'unread', 'huge', 'held', 'mix', 'churn'])
     a = ap.parse_args()
     resource.setrlimit(resource.RLIMIT_NOFILE, (8192, max(8192, resource.getrlimit(resource.RLIMIT_NOFILE)[1])))
@@ -195,7 +197,7 @@ def main():
         subprocess.run([probe, '--frame', folder + '/frame'], check=True)
         request = open(folder + '/frame', 'rb').read()
     for attack in a.attacks:
-        run(se, probe, attack, a.seconds, request)
+        run(se, probe, attack, a.seconds, request, a.fd_limit)
 
 
 if __name__ == '__main__':

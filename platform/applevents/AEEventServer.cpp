@@ -130,7 +130,8 @@ gboolean AEEventServer::onAccept(gint, GIOCondition, gpointer self) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) break;
       // Out of descriptors or memory: the listening socket stays ready, so
-      // stop watching it for a while rather than spin on it.
+      // stop watching it for a while rather than spin on it, and make room.
+      if (errno == EMFILE || errno == ENFILE) server->evictLongestIdle();
       server->backoffMs_ = server->backoffMs_ == 0
                                ? kFirstBackoffMs
                                : std::min(server->backoffMs_ * 2, kMostBackoffMs);
@@ -162,12 +163,7 @@ void AEEventServer::admit(int fd, pid_t peer) {
   // Full: the connection that has done nothing for the longest makes room.
   // A client sends its event right after connecting, and is read before
   // kAcceptsPerWakeup more connections come in.
-  if (connections_.size() >= limits_.maxConnections) {
-    auto oldest = connections_.begin();
-    for (auto it = connections_.begin(); it != connections_.end(); ++it)
-      if (it->second.lastProgress < oldest->second.lastProgress) oldest = it;
-    closeConnection(oldest->first);
-  }
+  if (connections_.size() >= limits_.maxConnections) evictLongestIdle();
   Connection& connection = connections_[fd];
   connection.fd = fd;
   connection.peer = peer;
@@ -179,6 +175,14 @@ void AEEventServer::admit(int fd, pid_t peer) {
     g_source_set_callback(sweepSource_, &onSweep, this, nullptr);
     g_source_attach(sweepSource_, context_);
   }
+}
+
+void AEEventServer::evictLongestIdle() {
+  if (connections_.empty()) return;
+  auto oldest = connections_.begin();
+  for (auto it = connections_.begin(); it != connections_.end(); ++it)
+    if (it->second.lastProgress < oldest->second.lastProgress) oldest = it;
+  closeConnection(oldest->first);
 }
 
 void AEEventServer::watch(Connection& connection, GIOCondition condition) {

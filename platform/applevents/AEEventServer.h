@@ -83,6 +83,7 @@ class AEEventServer {
   void admit(int fd, pid_t peer);
   void watch(Connection& connection, GIOCondition condition);
   void closeConnection(int fd);
+  void evictLongestIdle();
   // False when the connection must close.
   bool readFrame(Connection& connection);
   bool flush(Connection& connection);
