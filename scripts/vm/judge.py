@@ -4,7 +4,7 @@ out/rfkill (the kernel's rfkill events), out/journal (journalctl -o json) and
 out/marks (what the driver did), all on CLOCK_MONOTONIC; the kernel's own
 clock is put on it by the driver's "vmtest-sync" lines in the kernel log.
 Prints each fault and exits 1 on any. bench/vm/figures.py reads the nights'
-times through load() and series()."""
+times through load(), names() and series()."""
 import json
 import sys
 from pathlib import Path
@@ -86,15 +86,20 @@ def night(name):
     return n
 
 
-def series(with_link):
-    """The nights n01, n02, ... of the boot read; on the connected disk each with
-    the time wlan0 associated again after the wake."""
-    count = sum(1 for _, text in marks if text.startswith("night n") and text.endswith(" start"))
-    nights = [night(f"n{i:02d}") for i in range(1, count + 1)]
+def names(kind):
+    """The nights of one kind in the boot read: "n" (n01, n02, ...), "with" or "alone"."""
+    return [text.split()[1] for _, text in marks if text.startswith(f"night {kind}") and text.endswith(" start")]
+
+
+def series(kind, with_link):
+    """The nights of one kind; on the connected disk each with the time wlan0
+    associated again after the wake and the first ping reply through it."""
+    nights = [night(name) for name in names(kind)]
     for n in nights:
         if with_link and n and n["exit"] is not None:
             offset = sync_at(n["t1"])[1]
             n["associated"] = next((s - offset for s, m in kernel if m == "wlan0: associated" and s - offset > n["exit"]), None)
+            n["reply"] = next((t for t, text in marks if n["exit"] < t <= n["t1"] and text.startswith("first reply")), None)
     return nights
 
 
@@ -127,26 +132,36 @@ def held(n, name, delay):
     return True
 
 
-def held_series(title, with_link):
-    """Each night held, no fd or memory growth; when connected also the link down
-    at S3 entry, up after the wake, NetworkManager's switch still on."""
-    nights = series(with_link)
+def held_series(title):
+    """The row of nights: each held, no fd or memory growth."""
+    nights = series("n", False)
     for i, n in enumerate(nights, 1):
-        name = f"{title} n{i:02d}"
-        if not held(n, name, 1) or not with_link:
-            continue
-        # The sleep hook's note, taken as the machine is about to enter S3.
-        at_entry = next((text for t, text in marks if n["t0"] <= t <= n["t1"] and text.startswith("link at S3")), "")
-        check("Not connected" in at_entry, f"{name}: wlan0 still associated at S3 entry ({at_entry})")
-        check(n["associated"] is not None, f"{name}: wlan0 never associated again after the wake")
-        again = mark(f"associated again after n{i:02d};")[1] or ""
-        check(again.endswith("nmcli radio wifi enabled"), f"{name}: NetworkManager's Wi-Fi switch is off: {again}")
+        held(n, f"{title} n{i:02d}", 1)
     counts = proc_counts()
     if check(counts is not None, f"{title}: no fd and memory counts"):
         (a, fds_a, rss_a), (b, fds_b, rss_b) = counts
         check(fds_b <= fds_a, f"{title}: open fds grew from {fds_a} after {a} to {fds_b} after {b}")
         check(rss_b - rss_a <= 1024, f"{title}: VmRSS grew by {rss_b - rss_a} kB from {a} to {b}")
     return len(nights)
+
+
+def connected_series(kind):
+    """Each night associated again after the wake and a packet through after that,
+    NetworkManager's switch still on; with Hushmoor also each night held and the
+    link down at S3 entry, without it no rfkill event."""
+    for name, n in zip(names(kind), series(kind, True)):
+        if not (held(n, name, 1) if kind == "with" else ran(n, name)):
+            continue
+        if kind == "with":  # the sleep hook's note, taken as the machine is about to enter S3
+            at_entry = next((text for t, text in marks if n["t0"] <= t <= n["t1"] and text.startswith("link at S3")), "")
+            check("Not connected" in at_entry, f"{name}: wlan0 still associated at S3 entry ({at_entry})")
+        else:
+            check(not n["changes"], f"{name}: the radio was switched in a night without Hushmoor")
+        if check(n["associated"] is not None, f"{name}: wlan0 never associated again after the wake"):
+            check(n["reply"] is not None and n["reply"] > n["associated"], f"{name}: no packet through wlan0 after it associated again")
+        again = mark(f"associated again after {name};")[1] or ""
+        check(again.endswith("nmcli radio wifi enabled"), f"{name}: NetworkManager's Wi-Fi switch is off: {again}")
+    return len(names(kind))
 
 
 def main(out):
@@ -171,7 +186,7 @@ def main(out):
     # That first launch starts the packaged System Events beside it and lists itself.
     check("INFO: added self to login items" in refused, "the package's Hushmoor did not add itself to the login items")
 
-    row = held_series("in a row", False)
+    row = held_series("in a row")
     check(row == 20, "not twenty nights in a row")
     n = night("away")
     if ran(n, "away"):
@@ -183,13 +198,15 @@ def main(out):
     check(exits and all(text == "exit 0" for text in exits), f"Hushmoor quit on SIGTERM with {exits}")
     check(mark("done")[0] is not None, "the driver did not finish")
 
-    # The connected nights: NetworkManager on wlan0, hostapd's access point on wlan1.
+    # The connected nights: NetworkManager on wlan0, hostapd's access point on wlan1,
+    # in turn with Hushmoor and alone.
     load(out / "link")
     print("The connected disk: " + (mark("associated before the nights")[1] or "never associated"))
-    linked = held_series("connected", True)
-    check(linked > 0, "no connected night")
-    print(f"Nights judged: {row} in a row, one away from the seat, {linked} connected")
-    check(mark("exit ")[1] == "exit 0", f"Hushmoor quit on SIGTERM with {mark('exit ')[1]}")
+    linked, alone = connected_series("with"), connected_series("alone")
+    check(linked > 0 and alone == linked, f"connected: {linked} nights with Hushmoor, {alone} alone")
+    print(f"Nights judged: {row} in a row, one away from the seat, {linked} connected with Hushmoor, {alone} alone")
+    exits = [text for _, text in marks if text.startswith("exit ")]
+    check(len(exits) == linked and all(text == "exit 0" for text in exits), f"connected: Hushmoor quit on SIGTERM with {exits}")
     check(mark("done")[0] is not None, "the driver did not finish the connected nights")
 
     if faults:
