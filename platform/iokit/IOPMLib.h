@@ -29,9 +29,9 @@ typedef void (*IOServiceInterestCallback)(void* refcon, io_service_t service, na
 // *notifier with the registration's handle; on failure returns 0 and sets both
 // to none. Notifications reach `callback` through the port's run-loop source.
 // Blocks while the power service answers: on Linux, logind's grant of the
-// first lock and its delay limit, up to about 10 s (5 s for each) when logind
-// is slow; so call it at start-up on the main thread, never from a
-// notification callback.
+// first lock and its delay limit, up to about 30 s (25 s for the lock, which
+// may wait for polkit to start, 5 s for the limit) when logind is slow; so
+// call it at start-up on the main thread, never from a notification callback.
 io_connect_t IORegisterForSystemPower(void* refcon, IONotificationPortRef* thePortRef,
                                       IOServiceInterestCallback callback, io_object_t* notifier);
 // What most likely made the last failed IORegisterForSystemPower fail, for

@@ -34,7 +34,7 @@ class PowerSourceLogind : public PowerSource {
   explicit PowerSourceLogind(Options options) : options_(std::move(options)) {}
 
   // Blocks while logind grants the first lock and reads its delay limit: up
-  // to 5 s for each when logind is slow.
+  // to 25 s and 5 s when logind (or polkit, started on demand) is slow.
   uint32_t registerForSystemPower(Delivery deliver) override;
   // Never blocks: closes the lock's fd.
   bool allowPowerChange(uint32_t registration, intptr_t notificationID) override;

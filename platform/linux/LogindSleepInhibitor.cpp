@@ -28,6 +28,9 @@ constexpr const char* kAccessErrors[] = {
     "System.Error.EPERM",
 };
 constexpr int kCallTimeoutMs = 5000;
+// The first lock's answer may wait for polkit, which D-Bus starts on demand:
+// at a login on a busy machine that alone took 5 s. D-Bus's own default.
+constexpr int kFirstLockTimeoutMs = 25000;
 
 std::string describe(const GError* error) {
   return error != nullptr && error->message != nullptr ? error->message : "unknown error";
@@ -78,7 +81,8 @@ std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options option
   // logind that is missing or says no must make it fail.
   g_autoptr(GDBusMessage) call = self->inhibitCall();
   g_autoptr(GDBusMessage) reply = g_dbus_connection_send_message_with_reply_sync(
-      connection, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, &gerror);
+      connection, call, G_DBUS_SEND_MESSAGE_FLAGS_NONE, kFirstLockTimeoutMs, nullptr, nullptr,
+      &gerror);
   switch (self->adopt(reply, gerror, error)) {
     case Answer::Taken:
       return self;

@@ -51,11 +51,12 @@ class LogindSleepInhibitor {
       "example, gets only what the local polkit rules allow)?";
 
   // Connects, subscribes to PrepareForSleep, then takes the lock (in that
-  // order, so no announcement falls between the two). Blocks the calling thread
-  // for up to a few seconds while logind answers. Nothing when logind cannot be
-  // reached or refuses the lock (*error says why; its code is EACCES for a
-  // refusal for lack of rights, EIO otherwise); a busy logind is not a refusal: the lock is
-  // then asked for again in the background. Must not be called from a thread
+  // order, so no announcement falls between the two). Blocks the calling
+  // thread for up to 25 s while logind answers (polkit may have to start
+  // first). Nothing when logind cannot be reached or refuses the lock (*error
+  // says why; its code is EACCES for a refusal for lack of rights, EIO
+  // otherwise); a busy logind is not a refusal: the lock is then asked for
+  // again in the background. Must not be called from a thread
   // other than the one that will run the main context.
   static std::unique_ptr<LogindSleepInhibitor> start(Options options, SleepHandler handler,
                                                      SystemError* error = nullptr);
