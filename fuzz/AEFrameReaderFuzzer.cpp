@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "platform/applevents/AEEventServer.h"
@@ -16,7 +17,6 @@
 namespace {
 struct Server {
   Server() {
-    char folder[] = "/tmp/hm-fuzz-frames-XXXXXX";
     if (mkdtemp(folder) == nullptr || setenv("XDG_RUNTIME_DIR", folder, 1) != 0) std::abort();
     auto answer = [](const AppleEvent&, AppleEvent* reply) {
       SInt32 value = 1;
@@ -27,6 +27,11 @@ struct Server {
       std::abort();
     std::strcpy(address.sun_path, server->socketPath().c_str());
   }
+  ~Server() {
+    server.reset();
+    std::filesystem::remove_all(folder);
+  }
+  char folder[32] = "/tmp/hm-fuzz-frames-XXXXXX";
   GMainContext* context = g_main_context_new();
   std::unique_ptr<AEEventServer> server;
   sockaddr_un address{AF_UNIX, {}};
