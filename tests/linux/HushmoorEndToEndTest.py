@@ -22,12 +22,14 @@ class EndToEnd(unittest.TestCase):
         return m
 
     def test_a_night_with_the_radio_on_and_one_with_it_off(self):
-        m = self.machine('-SleepDelay', '3', delay_max=10)
+        # logind's limit far above SleepDelay, so a machine busy with other
+        # work cannot blur "acknowledged after the wait" into "held to the limit".
+        m = self.machine('-SleepDelay', '3', delay_max=40)
         for _ in range(2):
             night = m.suspend(writes=2)
             self.assertEqual([w for _, w in night.writes], [RADIO_OFF, RADIO_ON])
             self.assertGreater(night.start_unit - night.sent, 3.0, 'SleepDelay was waited')
-            self.assertLess(night.start_unit - night.sent, 7.0, 'not held to logind\'s limit')
+            self.assertLess(night.start_unit - night.sent, 25.0, 'not held to logind\'s limit')
             self.assertGreater(night.writes[1][0], night.start_unit, 'radio on after the wake')
             self.assertTrue(m.until(lambda: len(m.locks()) == 1), m.text())
             self.assertFalse(m.soft)
