@@ -49,8 +49,9 @@ TEST(NSUserDefaultsTest, RewritesKeepTheUsersFileAndNeverWriteOverOneTheyCannotR
   app.setBool(true, "RanBefore");
   ASSERT_TRUE(app.synchronize());
   EXPECT_TRUE(std::filesystem::is_symlink(store));
-  EXPECT_EQ(readFile(dotfiles),
-            "# mine\n\n[Defaults]\nSleepDelay=3\nColour=blue\nRanBefore=true\n\n[Other]\nx=1\n");
+  std::string kept = readFile(dotfiles);  // blank lines are GLib's to place, and differ by release
+  for (size_t at; (at = kept.find("\n\n")) != std::string::npos;) kept.erase(at, 1);
+  EXPECT_EQ(kept, "# mine\n[Defaults]\nSleepDelay=3\nColour=blue\nRanBefore=true\n[Other]\nx=1\n");
 
   // A FIFO (or a folder) where the file should be: read at once, never written over.
   std::filesystem::remove(store);
