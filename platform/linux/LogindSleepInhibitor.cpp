@@ -62,6 +62,21 @@ GDBusConnection* connectToSystemBus(const LogindSleepInhibitor::Options& options
   return connection;
 }
 
+// logind's InhibitDelayMaxUSec; none when it does not answer in time or the
+// value is not a number. Blocks up to `timeoutMs`, or until `cancellable`.
+std::optional<uint64_t> readInhibitDelayMaxUSec(GDBusConnection* connection, int timeoutMs,
+                                                GCancellable* cancellable) {
+  g_autoptr(GVariant) result = g_dbus_connection_call_sync(
+      connection, kLogindName, kLogindPath, "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", kManagerInterface, "InhibitDelayMaxUSec"), G_VARIANT_TYPE("(v)"),
+      G_DBUS_CALL_FLAGS_NONE, timeoutMs, cancellable, nullptr);
+  if (result == nullptr) return std::nullopt;
+  g_autoptr(GVariant) value = nullptr;
+  g_variant_get(result, "(v)", &value);
+  if (!g_variant_is_of_type(value, G_VARIANT_TYPE_UINT64)) return std::nullopt;
+  return g_variant_get_uint64(value);
+}
+
 }  // namespace
 
 std::unique_ptr<LogindSleepInhibitor> LogindSleepInhibitor::start(Options options,
@@ -234,16 +249,7 @@ LogindSleepInhibitor::Answer LogindSleepInhibitor::adopt(GDBusMessage* reply, GE
 }
 
 std::optional<uint64_t> LogindSleepInhibitor::inhibitDelayMaxUSec() const {
-  g_autoptr(GError) gerror = nullptr;
-  g_autoptr(GVariant) result = g_dbus_connection_call_sync(
-      connection_, kLogindName, kLogindPath, "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", kManagerInterface, "InhibitDelayMaxUSec"), G_VARIANT_TYPE("(v)"),
-      G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &gerror);
-  if (result == nullptr) return std::nullopt;
-  g_autoptr(GVariant) value = nullptr;
-  g_variant_get(result, "(v)", &value);
-  if (!g_variant_is_of_type(value, G_VARIANT_TYPE_UINT64)) return std::nullopt;
-  return g_variant_get_uint64(value);
+  return readInhibitDelayMaxUSec(connection_, kCallTimeoutMs, nullptr);
 }
 
 std::optional<LogindSleepInhibitor::Listing> LogindSleepInhibitor::list(const Options& options,
@@ -287,14 +293,7 @@ std::optional<LogindSleepInhibitor::Listing> LogindSleepInhibitor::list(const Op
       listing->lockListed |= std::string_view(what).find("sleep") != std::string_view::npos &&
                              who == options.who && g_strcmp0(mode, "delay") == 0 &&
                              uid == ::getuid() && static_cast<int>(holder) == pid;
-    g_autoptr(GVariant) limit = g_dbus_connection_call_sync(
-        connection, kLogindName, kLogindPath, "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", kManagerInterface, "InhibitDelayMaxUSec"), G_VARIANT_TYPE("(v)"),
-        G_DBUS_CALL_FLAGS_NONE, remainingMs(), cancellable, nullptr);
-    g_autoptr(GVariant) value = nullptr;
-    if (limit != nullptr) g_variant_get(limit, "(v)", &value);
-    if (value != nullptr && g_variant_is_of_type(value, G_VARIANT_TYPE_UINT64))
-      listing->inhibitDelayMaxUSec = g_variant_get_uint64(value);
+    listing->inhibitDelayMaxUSec = readInhibitDelayMaxUSec(connection, remainingMs(), cancellable);
   } else if (connection != nullptr && error != nullptr) {
     g_dbus_error_strip_remote_error(gerror);
     *error = {EIO, "systemd-logind does not answer: " + describe(gerror)};
